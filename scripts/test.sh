@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test:
+#   1. the unit, integration and end-to-end tests (ctest; the end-to-end ones
+#      start their own X server, tray host, notification daemon and D-Bus);
+#   2. the cleaning tests again under AddressSanitizer + UndefinedBehaviorSanitizer;
+#   3. the fuzz target over the cleaning pipeline, for a bounded time.
+# PURLO_FUZZ_SECONDS (default 60) bounds step 3.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+jobs=$(nproc)
+
+bash scripts/setup.sh --test
+
+echo "== build (build/)"
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPURLO_BUILD_TESTS=ON -DPURLO_BUILD_BENCH=ON >/dev/null
+cmake --build build -j"$jobs"
+echo "== tests"
+ctest --test-dir build --output-on-failure -j"$jobs"
+
+echo "== sanitizer build (build-asan/): cleaning and filter tests"
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DPURLO_SANITIZE=ON -DPURLO_BUILD_GUI=OFF >/dev/null
+cmake --build build-asan -j"$jobs"
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  ctest --test-dir build-asan --output-on-failure -j"$jobs"
+
+echo "== fuzzing (build-fuzz/), ${PURLO_FUZZ_SECONDS:-60} s"
+CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPURLO_FUZZ=ON \
+  -DPURLO_BUILD_GUI=OFF -DPURLO_BUILD_TESTS=OFF >/dev/null
+cmake --build build-fuzz -j"$jobs" --target fuzz_pipeline
+corpus=$(mktemp -d)
+trap 'rm -rf "$corpus"' EXIT
+"$root/build-fuzz/fuzz/fuzz_pipeline" -max_total_time="${PURLO_FUZZ_SECONDS:-60}" \
+  -max_len=4096 -timeout=10 -print_final_stats=1 "$corpus" "$root/fuzz/seeds" 2>&1 | tail -n 15
+echo "fuzz: no crash, leak or hang"

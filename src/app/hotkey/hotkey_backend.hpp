@@ -1,0 +1,55 @@
+#pragma once
+// One system-wide shortcut, behind a small interface so that each desktop
+// (X11 now, Wayland portals and macOS later) brings its own backend.
+
+#include <QObject>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace purlo {
+
+// A 32-bit number made of four ASCII characters, the first in the most
+// significant byte.
+constexpr std::uint32_t fourCharCode(const char (&s)[5]) {
+    return (std::uint32_t(std::uint8_t(s[0])) << 24) | (std::uint32_t(std::uint8_t(s[1])) << 16) |
+           (std::uint32_t(std::uint8_t(s[2])) << 8) | std::uint32_t(std::uint8_t(s[3]));
+}
+
+struct HotkeyId {
+    std::uint32_t signature = 0;
+    std::uint32_t id = 0;
+};
+
+inline constexpr HotkeyId kCleanHotkey{fourCharCode("PRLO"), 1};
+
+struct RegistrationResult {
+    bool ok = false;
+    std::string reason;  // empty when ok; otherwise says why, for the user
+};
+
+// Registers the program's one combination: the V key with exactly
+// Command+Shift (Super+Shift on Linux). Emits activated() once per press, on
+// the GUI thread.
+class HotkeyBackend : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+    ~HotkeyBackend() override = default;
+
+    virtual RegistrationResult registerHotkey(HotkeyId id) = 0;
+    // Human name of this backend, for messages ("X11", "none").
+    virtual const char* name() const = 0;
+
+signals:
+    void activated(purlo::HotkeyId id);
+};
+
+// The backend that fits the running platform; a backend that registers
+// nothing (and says so) where there is none.
+std::unique_ptr<HotkeyBackend> makeHotkeyBackend(QObject* parent = nullptr);
+
+}  // namespace purlo
+
+Q_DECLARE_METATYPE(purlo::HotkeyId)

@@ -1,0 +1,20 @@
+#pragma once
+// The one action of the program: clean the clipboard's text in place.
+
+#include "cleaning/pasteboard.hpp"
+
+#include <string_view>
+
+namespace purlo {
+
+inline constexpr std::string_view kCleanedTitle = "\u2713 Purlo";
+inline constexpr std::string_view kCleanedText = "Removed formatting & cleaned URLs";
+inline constexpr std::string_view kWriteFailedTitle = "Purlo";
+inline constexpr std::string_view kWriteFailedText = "Could not write to the clipboard";
+
+// Reads the first item's plain text, writes back
+// normalizeWhitespace(cleanURLs(text)) as the only content and notifies.
+// Stops quietly when there is no text.
+void sanitizeClipboard(Pasteboard& pasteboard, Notifier& notifier);
+
+}  // namespace purlo
