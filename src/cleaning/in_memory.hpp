@@ -1,0 +1,59 @@
+#pragma once
+// A clipboard and a notifier that live in memory, for tests and for running
+// the cleaning action where there is no desktop.
+
+#include "cleaning/pasteboard.hpp"
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace purlo {
+
+class InMemoryPasteboard : public Pasteboard {
+public:
+    struct Item {
+        std::optional<std::string> plainText;  // nullopt: no plain-text form
+        std::vector<std::string> otherTypes;   // e.g. "text/html", "image/png"
+    };
+
+    // What another program's copy does: replaces everything, counts a change.
+    void copy(std::vector<Item> items);
+    // A clipboard that offers no item list at all.
+    void offerNoList();
+
+    const std::optional<std::vector<Item>>& items() const { return items_; }
+
+    // Runs after each plainText() read, so a test can copy "from another
+    // program" between the read and the write.
+    std::function<void()> afterRead;
+    // When false, writeString() leaves the clipboard as it was and says so.
+    bool writesTakeEffect = true;
+
+    int plainTextReads = 0;
+    int clears = 0;
+    int writes = 0;
+
+    std::optional<std::size_t> itemCount() override;
+    std::optional<std::string> plainText(std::size_t index) override;
+    void clear() override;
+    bool writeString(std::string_view text) override;
+    std::uint64_t changeCount() override { return changes_; }
+
+private:
+    std::optional<std::vector<Item>> items_ = std::vector<Item>{};
+    std::uint64_t changes_ = 0;
+};
+
+class RecordingNotifier : public Notifier {
+public:
+    std::vector<std::pair<std::string, std::string>> delivered;
+
+    void deliver(std::string_view title, std::string_view informativeText) override {
+        delivered.emplace_back(title, informativeText);
+    }
+};
+
+}  // namespace purlo
