@@ -1,0 +1,49 @@
+// Feeds arbitrary bytes through the three cleaning functions and aborts on
+// any broken promise: the sanitizers catch memory and undefined behaviour,
+// the checks below catch wrong output.
+
+#include "cleaning/tracking_params.hpp"
+#include "cleaning/url_cleaner.hpp"
+#include "cleaning/whitespace.hpp"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+namespace {
+
+void require(bool ok, const char* what) {
+    if (!ok) {
+        std::fprintf(stderr, "broken: %s\n", what);
+        std::abort();
+    }
+}
+
+bool startsWithWhiteSpaceOtherThanSpace(std::string_view s) {
+    for (const char* ws : {"\t", "\n", "\v", "\f", "\r", "\u0085", "\u00A0", "\u1680", "\u2000", "\u2001", "\u2002",
+                           "\u2003", "\u2004", "\u2005", "\u2006", "\u2007", "\u2008", "\u2009", "\u200A", "\u2028",
+                           "\u2029", "\u202F", "\u205F", "\u3000"}) {
+        if (s.find(ws) != std::string_view::npos) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string_view in(reinterpret_cast<const char*>(data), size);
+
+    const std::string address = purlo::removeTrackingParams(in);
+    require(address.size() <= in.size(), "removing items made the address longer");
+    require(purlo::removeTrackingParams(address) == address, "removing items twice changed the address");
+
+    const std::string out = purlo::normalizeWhitespace(purlo::cleanURLs(in));
+    require(out.size() <= in.size(), "cleaning made the text longer");
+    require(out.find("  ") == std::string::npos, "two spaces in a row");
+    require(out.empty() || (out.front() != ' ' && out.back() != ' '), "space at an end");
+    require(!startsWithWhiteSpaceOtherThanSpace(out), "white space other than U+0020 left");
+    require(purlo::normalizeWhitespace(purlo::cleanURLs(out)) == out, "cleaning twice changed the text");
+    return 0;
+}
