@@ -58,7 +58,10 @@ public:
         // Up to kBefore code points before the edge and kAfter after it,
         // each invalid byte standing for one U+FFFD as ICU would read it.
         constexpr int kBefore = 8, kAfter = 2;
-        UChar window[2 * (kBefore + kAfter)];
+        // Backward and forward decoding can split invalid bytes differently,
+        // so the window is sized by bytes (at most four per code point
+        // stepped over), and every append is checked anyway.
+        UChar window[4 * (kBefore + kAfter) + 2];
         int32_t start = static_cast<int32_t>(at);
         for (int n = 0; n < kBefore && start > 0; ++n) {
             UChar32 cp;
@@ -75,6 +78,7 @@ public:
             UChar32 cp;
             U8_NEXT(reinterpret_cast<const uint8_t*>(text.data()), i, size, cp);
             if (cp < 0) cp = 0xFFFD;
+            if (len + 2 > static_cast<int32_t>(std::size(window))) break;
             U16_APPEND_UNSAFE(window, len, cp);
         }
         if (edge < 0) edge = len;

@@ -2,12 +2,28 @@
 
 #include "cleaning/utf8_whitespace.hpp"
 
+#include <cstdint>
+#include <cstring>
+
 namespace purlo {
+namespace {
 
+constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+constexpr std::uint64_t kHigh = 0x8080808080808080ULL;
+
+// High bit set in every byte of x below n (n <= 0x80). A byte just above a
+// flagged one may be flagged too; the masks only ever send a word to the
+// careful path, so such false alarms cost time, never correctness.
+constexpr std::uint64_t bytesBelow(std::uint64_t x, std::uint8_t n) { return (x - kOnes * n) & ~x & kHigh; }
+constexpr std::uint64_t bytesEqual(std::uint64_t x, std::uint8_t c) { return bytesBelow(x ^ (kOnes * c), 1); }
+
+}  // namespace
+
+// Every white-space code point turns into a space unless the output is still
+// empty or already ends in one (only a collapsed run can put a space there);
+// one trailing space is dropped at the end. That is the collapse-and-trim in
+// a single pass.
 std::string normalizeWhitespace(std::string_view text) {
-    using detail::kWhitespaceLead;
-    using detail::whitespaceLength;
-
     std::string out;
     out.resize(text.size());  // the output is never longer than the input
     const auto* p = reinterpret_cast<const unsigned char*>(text.data());
@@ -16,30 +32,32 @@ std::string normalizeWhitespace(std::string_view text) {
     char* o = first;
 
     while (p < end) {
+        // Eight plain ASCII bytes at a time: no control characters, nothing
+        // above 0x7F, and no space that would need collapsing.
+        if (end - p >= 8) {
+            std::uint64_t x;
+            std::memcpy(&x, p, 8);
+            const std::uint64_t spaces = bytesEqual(x, ' ');
+            const bool plain = ((bytesBelow(x, 0x20) | (x & kHigh)) == 0) && (spaces & (spaces << 8)) == 0 &&
+                               !((x & 0xFF) == ' ' && (o == first || o[-1] == ' '));
+            if (plain) {
+                std::memcpy(o, p, 8);
+                o += 8;
+                p += 8;
+                continue;
+            }
+        }
         const unsigned char c = *p;
-        if (kWhitespaceLead[c] == 0) {
+        const std::size_t len = detail::kWhitespaceLead[c] == 0 ? 0 : detail::whitespaceLength(p, end);
+        if (len == 0) {  // not white space: copied as it is, invalid bytes included
             *o++ = static_cast<char>(c);
             ++p;
             continue;
         }
-        // The common case in prose: one plain space between two words.
-        if (c == ' ' && o != first && p + 1 < end && kWhitespaceLead[p[1]] == 0) {
-            *o++ = ' ';
-            ++p;
-            continue;
-        }
-        std::size_t len = whitespaceLength(p, end);
-        if (len == 0) {  // a lead byte of something that is not white space
-            *o++ = static_cast<char>(c);
-            ++p;
-            continue;
-        }
-        do {
-            p += len;
-        } while (p < end && (len = whitespaceLength(p, end)) != 0);
-        // A run at the start or the end of the text is trimmed, not collapsed.
-        if (o != first && p < end) *o++ = ' ';
+        if (o != first && o[-1] != ' ') *o++ = ' ';
+        p += len;
     }
+    if (o != first && o[-1] == ' ') --o;
     out.resize(static_cast<std::size_t>(o - first));
     return out;
 }
