@@ -2,15 +2,17 @@
 // standard output, byte for byte.
 
 #include "cleaning/url_cleaner.hpp"
+#include "cleaning/utf8_whitespace.hpp"
 #include "cleaning/whitespace.hpp"
 
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
-#include <algorithm>
 #include <cstring>
+#include <malloc.h>
 #include <string>
 #include <string_view>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #ifndef PURLO_VERSION
@@ -25,29 +27,9 @@ constexpr std::string_view kUsage =
     "tracking parameters are removed from every http/https address, and every\n"
     "run of white space becomes one space, with none at either end.\n";
 
-void complain(const char* what, int err) {
-    std::fprintf(stderr, "purlo-clean: %s: %s\n", what, std::strerror(err));
-}
+constexpr std::size_t kChunk = 1 << 20;
 
-// Reads all of fd; false (with errno set) on a read error.
-bool readAll(int fd, std::string& into) {
-    constexpr std::size_t kChunk = 1 << 20;
-    for (;;) {
-        const std::size_t have = into.size();
-        if (into.capacity() - have < kChunk) into.reserve(std::max(2 * into.capacity(), have + kChunk));
-        into.resize(into.capacity());
-        ssize_t n;
-        do {
-            n = ::read(fd, into.data() + have, into.size() - have);
-        } while (n < 0 && errno == EINTR);
-        if (n < 0) {
-            into.resize(have);
-            return false;
-        }
-        into.resize(have + static_cast<std::size_t>(n));
-        if (n == 0) return true;
-    }
-}
+void complain(const char* what, int err) { std::fprintf(stderr, "purlo-clean: %s: %s\n", what, std::strerror(err)); }
 
 bool writeAll(int fd, std::string_view data) {
     while (!data.empty()) {
@@ -61,14 +43,55 @@ bool writeAll(int fd, std::string_view data) {
     return true;
 }
 
+// Reads up to kChunk more bytes into buf after its first `used` bytes, growing
+// it only when it is full; 0 at the end, -1 on error.
+ssize_t readMore(int fd, std::string& buf, std::size_t& used) {
+    if (buf.size() < used + kChunk) buf.resize(used + kChunk);
+    ssize_t n;
+    do {
+        n = ::read(fd, buf.data() + used, kChunk);
+    } while (n < 0 && errno == EINTR);
+    if (n > 0) used += static_cast<std::size_t>(n);
+    return n;
+}
+
+// A place where the text may be cut so that cleaning the pieces one by one
+// gives exactly what cleaning the whole would: just after an ASCII white-space
+// byte. No address spans white space, and the run of white space around the
+// cut collapses into the one space put between the pieces. Returns 0 when
+// there is none at or after `from` (what lies before was searched already).
+std::size_t lastCut(std::string_view buf, std::size_t from) {
+    const auto* b = reinterpret_cast<const unsigned char*>(buf.data());
+    for (std::size_t i = buf.size(); i > from; --i) {
+        if (purlo::detail::kWhitespaceLead[b[i - 1]] == 1) return i;
+    }
+    return 0;
+}
+
+class Cleaner {
+public:
+    // Cleans one piece that ends at a cut (or at the end of the input) and
+    // writes it; false with errno set when the output cannot be written.
+    bool piece(std::string_view text) { return write(purlo::normalizeWhitespace(purlo::cleanURLs(text))); }
+
+    bool write(const std::string& cleaned) {
+        if (cleaned.empty()) return true;
+        // The white space between two pieces collapses to one space.
+        if (wroteAny_ && !writeAll(STDOUT_FILENO, " ")) return false;
+        wroteAny_ = true;
+        return writeAll(STDOUT_FILENO, cleaned);
+    }
+
+private:
+    bool wroteAny_ = false;
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc > 1) {
         const std::string_view arg = argv[1];
-        if (argc == 2 && (arg == "--help" || arg == "-h")) {
-            return writeAll(STDOUT_FILENO, kUsage) ? 0 : 1;
-        }
+        if (argc == 2 && (arg == "--help" || arg == "-h")) return writeAll(STDOUT_FILENO, kUsage) ? 0 : 1;
         if (argc == 2 && arg == "--version") {
             const std::string v = std::string("purlo-clean ") + PURLO_VERSION + "\n";
             return writeAll(STDOUT_FILENO, v) ? 0 : 1;
@@ -83,17 +106,49 @@ int main(int argc, char** argv) {
     // A closed pipe must be reported as a failure, not end the process silently.
     std::signal(SIGPIPE, SIG_IGN);
 
-    std::string input;
-    if (!readAll(STDIN_FILENO, input)) {
-        complain("cannot read standard input", errno);
-        return 1;
-    }
-    std::string cleaned = purlo::cleanURLs(input);
-    std::string().swap(input);  // keep peak memory near twice the input
-    const std::string output = purlo::normalizeWhitespace(cleaned);
-    std::string().swap(cleaned);
+    // The input is cleaned piece by piece as it arrives, so memory stays
+    // small and warm; a text with no place to cut is held whole.
+    // The pieces' buffers are the same few sizes over and over: keep freed
+    // memory in the process instead of returning it to the system and
+    // faulting it in again for the next piece.
+    mallopt(M_MMAP_THRESHOLD, 8 * kChunk);
+    mallopt(M_TRIM_THRESHOLD, 64 * kChunk);
 
-    if (!writeAll(STDOUT_FILENO, output)) {
+    Cleaner cleaner;
+    std::string buf;
+    std::size_t used = 0;      // buf[0, used) holds input not yet cleaned
+    struct stat st {};
+    if (::fstat(STDIN_FILENO, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+        // A file's size is known: one allocation instead of a doubling series.
+        buf.reserve(static_cast<std::size_t>(st.st_size) + kChunk);
+    }
+    std::size_t searched = 0;  // buf[0, searched) holds no place to cut
+    for (;;) {
+        const ssize_t n = readMore(STDIN_FILENO, buf, used);
+        if (n < 0) {
+            complain("cannot read standard input", errno);
+            return 1;
+        }
+        if (n == 0) break;
+        if (used < kChunk) continue;
+        const std::string_view pending(buf.data(), used);
+        if (const std::size_t cut = lastCut(pending, searched); cut > 0) {
+            if (!cleaner.piece(pending.substr(0, cut))) {
+                complain("cannot write standard output", errno);
+                return 1;
+            }
+            std::memmove(buf.data(), buf.data() + cut, used - cut);
+            used -= cut;
+            searched = 0;
+        } else {
+            searched = used;
+        }
+    }
+    // The last piece may be the whole input (one huge address): drop the
+    // input before normalising, so that at most two copies are alive.
+    std::string urls = purlo::cleanURLs(std::string_view(buf.data(), used));
+    std::string().swap(buf);
+    if (!cleaner.write(purlo::normalizeWhitespace(urls))) {
         complain("cannot write standard output", errno);
         return 1;
     }
