@@ -1,138 +1,177 @@
 #!/usr/bin/env bash
-# Runs one command inside a private desktop of its own:
+# harness.sh [--tray] [--notifications] -- COMMAND ARGS...
 #
-#   tests/e2e/harness.sh [--tray] [--notifications] -- COMMAND ARGS...
+# Runs COMMAND in a private desktop of its own, so that tests never touch the
+# user's session and never see each other's:
+#   - a fresh temporary HOME and XDG_RUNTIME_DIR (mode 0700), XDG_* below HOME;
+#   - its own D-Bus session bus (dbus-run-session);
+#   - Xvfb on a display it picks itself (-displayfd), -noreset; DISPLAY exported;
+#   - with --tray, a tray host (trayer), ready once _NET_SYSTEM_TRAY_S0 has an owner;
+#   - with --notifications, dunst with an empty configuration, ready once
+#     org.freedesktop.Notifications has an owner on the private bus.
+# Every service is waited for on its own signal, bounded by
+# PURLO_HARNESS_TIMEOUT seconds (default 15); on timeout the harness says which
+# one and exits 125. Otherwise it exits with COMMAND's status. Whatever it
+# started is stopped when it ends, whichever way it ends.
 #
-# The command gets a fresh HOME and XDG_RUNTIME_DIR (mode 0700), its own
-# D-Bus session bus, and an Xvfb server (DISPLAY); with --tray a real tray
-# host (trayer) owns _NET_SYSTEM_TRAY_S0, with --notifications a dunst with an
-# empty configuration owns org.freedesktop.Notifications on that bus.
-# The harness waits for each of these to be really there, at most
-# PURLO_HARNESS_TIMEOUT seconds (default 20) each, and exits 125 with a
-# message when one does not come up. Otherwise it exits with the command's
-# status. Whatever it started is stopped on the way out, failure or not.
-#
-# Also exported for the command:
-#   PURLO_E2E_DIR          the private temporary directory (removed afterwards)
-#   PURLO_SELECTION_OWNER  a tool: `$PURLO_SELECTION_OWNER [--gone] SEL SECONDS`
-#                          waits until selection SEL has an owner (or none)
-set -euo pipefail
+# Exported for COMMAND: DISPLAY, HOME, XDG_RUNTIME_DIR, XDG_CONFIG_HOME,
+# XDG_DATA_HOME, XDG_CACHE_HOME, DBUS_SESSION_BUS_ADDRESS, QT_QPA_PLATFORM=xcb,
+# PURLO_HARNESS_DIR (scratch space, removed afterwards), PURLO_E2E_LIB (the
+# helper scripts), PURLO_SELECTION_OWNER (prints a selection's owner window),
+# PURLO_TRAY_PID / PURLO_DUNST_PID when those were started.
+set -uo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-timeout=${PURLO_HARNESS_TIMEOUT:-20}
-
-die() { echo "harness: $*" >&2; exit 125; }
+self="$here/$(basename "${BASH_SOURCE[0]}")"
+timeout_s=${PURLO_HARNESS_TIMEOUT:-15}
 
 usage() {
-  echo "usage: $0 [--tray] [--notifications] -- COMMAND ARGS..." >&2
-  exit 125
+    echo "usage: harness.sh [--tray] [--notifications] -- COMMAND ARGS..." >&2
+    exit 2
 }
 
-# --- stage 2: inside dbus-run-session --------------------------------------
-if [[ "${1:-}" == "--inside-bus" ]]; then
-  shift
-  want_tray=$1 want_notify=$2
-  shift 2
-
-  pids=()
-  cmd_pid=""
-  stop_all() {
-    local status=$?
-    trap - EXIT INT TERM HUP
-    [[ -n "$cmd_pid" ]] && kill -TERM "$cmd_pid" 2>/dev/null || true
-    # Newest first: the tray host and dunst before the X server they use.
-    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
-      kill -TERM "${pids[i]}" 2>/dev/null || true
-    done
-    for p in "${pids[@]}"; do wait "$p" 2>/dev/null || true; done
-    exit "$status"
-  }
-  trap stop_all EXIT
-  trap 'exit 130' INT
-  trap 'exit 143' TERM
-  trap 'exit 129' HUP
-
-  # Xvfb picks a free display itself and writes its number once it accepts
-  # connections; EOF on the pipe means it died first.
-  fifo="$PURLO_E2E_DIR/displayfd"
-  mkfifo "$fifo"
-  Xvfb -displayfd 3 -noreset -nolisten tcp -screen 0 1280x800x24 \
-    3>"$fifo" >"$PURLO_E2E_DIR/xvfb.log" 2>&1 &
-  pids+=($!)
-  display=""
-  read -r -t "$timeout" display <"$fifo" || true
-  [[ "$display" =~ ^[0-9]+$ ]] ||
-    die "Xvfb did not start within ${timeout}s: $(tail -n 5 "$PURLO_E2E_DIR/xvfb.log")"
-  export DISPLAY=":$display"
-
-  if [[ "$want_tray" == 1 ]]; then
-    trayer --edge top --align right --widthtype pixel --width 240 --height 32 \
-      --SetDockType true --transparent false >"$PURLO_E2E_DIR/trayer.log" 2>&1 &
-    pids+=($!)
-    "$PURLO_SELECTION_OWNER" _NET_SYSTEM_TRAY_S0 "$timeout" >/dev/null ||
-      die "no tray host owns _NET_SYSTEM_TRAY_S0 after ${timeout}s: $(tail -n 5 "$PURLO_E2E_DIR/trayer.log")"
-  fi
-
-  if [[ "$want_notify" == 1 ]]; then
-    : >"$PURLO_E2E_DIR/dunstrc"
-    dunst -config "$PURLO_E2E_DIR/dunstrc" >"$PURLO_E2E_DIR/dunst.log" 2>&1 &
-    pids+=($!)
-    gdbus wait --session --timeout "$timeout" org.freedesktop.Notifications ||
-      die "no owner of org.freedesktop.Notifications after ${timeout}s: $(tail -n 5 "$PURLO_E2E_DIR/dunst.log")"
-  fi
-
-  # In the background, so that a signal to the harness is handled at once.
-  "$@" &
-  cmd_pid=$!
-  set +e
-  wait "$cmd_pid"
-  status=$?
-  set -e
-  cmd_pid=""
-  exit "$status"
-fi
-
-# --- stage 1: the private directories, then the private bus ----------------
-want_tray=0 want_notify=0
+want_tray=0 want_notes=0 inner=0
 while [[ $# -gt 0 ]]; do
-  case "$1" in
+    case "$1" in
     --tray) want_tray=1 ;;
-    --notifications) want_notify=1 ;;
+    --notifications) want_notes=1 ;;
+    --inside-bus) inner=1 ;;  # internal: second stage, already on the private bus
     --) shift; break ;;
-    *) usage ;;
-  esac
-  shift
+    *) echo "harness: unknown option '$1'" >&2; usage ;;
+    esac
+    shift
 done
 [[ $# -gt 0 ]] || usage
 
-for tool in Xvfb dbus-run-session gdbus g++; do
-  command -v "$tool" >/dev/null || die "$tool is missing (run scripts/setup.sh --test)"
-done
-[[ $want_tray == 0 ]] || command -v trayer >/dev/null || die "trayer is missing (run scripts/setup.sh --test)"
-[[ $want_notify == 0 ]] || command -v dunst >/dev/null || die "dunst is missing (run scripts/setup.sh --test)"
+fail_timeout() {
+    echo "harness: timed out after ${timeout_s}s waiting for $1" >&2
+    if [[ -n "${2:-}" && -s "$2" ]]; then
+        echo "harness: last lines of $2:" >&2
+        tail -n 20 "$2" >&2
+    fi
+    exit 125
+}
 
-dir=$(mktemp -d "${TMPDIR:-/tmp}/purlo-e2e.XXXXXX")
-cleanup() { rm -rf "$dir"; }
-trap cleanup EXIT
-chmod 0700 "$dir"
-mkdir -m 0700 "$dir/home" "$dir/runtime" "$dir/tmp"
+# Deadline helper: true while the current wait may go on.
+deadline=0
+start_wait() { deadline=$((SECONDS + timeout_s)); }
+within() { [[ $SECONDS -lt $deadline ]]; }
 
-g++ -std=c++20 -O1 -o "$dir/selection_owner" "$here/lib/selection_owner.cpp" -lxcb ||
-  die "cannot build the selection helper"
+# ---------------------------------------------------------------- stage one
+if [[ $inner -eq 0 ]]; then
+    for tool in dbus-run-session Xvfb perl; do
+        command -v "$tool" >/dev/null || { echo "harness: '$tool' is not installed (run scripts/setup.sh --test)" >&2; exit 125; }
+    done
+    world=$(mktemp -d "${TMPDIR:-/tmp}/purlo-e2e.XXXXXX") || exit 125
+    child=""
+    cleanup_outer() {
+        # dbus-run-session neither passes signals on nor dies of them: stop the
+        # second stage, which writes its pid first thing, and let the bus go
+        # with it.
+        if [[ -n "$child" ]] && kill -0 "$child" 2>/dev/null; then
+            local tries=0
+            until [[ -s "$world/inner.pid" ]] || ! kill -0 "$child" 2>/dev/null || ((++tries > 200)); do
+                sleep 0.05
+            done
+            [[ -s "$world/inner.pid" ]] && kill -TERM "$(<"$world/inner.pid")" 2>/dev/null
+            wait "$child" 2>/dev/null
+        fi
+        rm -rf "$world"
+    }
+    trap cleanup_outer EXIT
+    trap 'exit 130' INT
+    trap 'exit 143' TERM
 
-export PURLO_E2E_DIR="$dir"
-export PURLO_SELECTION_OWNER="$dir/selection_owner"
-export HOME="$dir/home"
-export XDG_RUNTIME_DIR="$dir/runtime"
-export XDG_CONFIG_HOME="$dir/home/.config"
-export XDG_CACHE_HOME="$dir/home/.cache"
-export XDG_DATA_HOME="$dir/home/.local/share"
-export TMPDIR="$dir/tmp"
-unset DBUS_SESSION_BUS_ADDRESS WAYLAND_DISPLAY XAUTHORITY DISPLAY QT_QPA_PLATFORM
-export XDG_SESSION_TYPE=x11
+    mkdir -p "$world/home" "$world/runtime" "$world/scratch"
+    chmod 0700 "$world" "$world/home" "$world/runtime"
+    export HOME="$world/home"
+    export XDG_RUNTIME_DIR="$world/runtime"
+    export XDG_CONFIG_HOME="$HOME/.config" XDG_DATA_HOME="$HOME/.local/share" XDG_CACHE_HOME="$HOME/.cache"
+    mkdir -p "$XDG_CONFIG_HOME" "$XDG_DATA_HOME" "$XDG_CACHE_HOME"
+    export PURLO_HARNESS_DIR="$world/scratch"
+    # Nothing of the caller's desktop may leak in.
+    unset DBUS_SESSION_BUS_ADDRESS WAYLAND_DISPLAY DISPLAY XAUTHORITY SESSION_MANAGER
+    export XDG_SESSION_TYPE=x11
 
-set +e
-dbus-run-session -- bash "${BASH_SOURCE[0]}" --inside-bus "$want_tray" "$want_notify" "$@"
+    args=(--inside-bus)
+    [[ $want_tray -eq 1 ]] && args+=(--tray)
+    [[ $want_notes -eq 1 ]] && args+=(--notifications)
+    dbus-run-session -- "$self" "${args[@]}" -- "$@" &
+    child=$!
+    wait "$child"
+    status=$?
+    child=""
+    exit "$status"
+fi
+
+# ---------------------------------------------------------------- stage two
+logs="$PURLO_HARNESS_DIR"
+pids=()
+cleanup_inner() {
+    local i
+    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
+        kill -TERM "${pids[i]}" 2>/dev/null
+    done
+    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
+        wait "${pids[i]}" 2>/dev/null
+    done
+}
+trap cleanup_inner EXIT
+echo $$ >"$PURLO_HARNESS_DIR/../inner.pid"
+trap 'exit 130' INT
+trap 'exit 143' TERM
+
+export PURLO_E2E_LIB="$here/lib"
+export PURLO_SELECTION_OWNER="$here/lib/selection-owner.pl"
+
+# Xvfb writes the display number it chose to the pipe once it accepts clients.
+fifo="$logs/displayfd"
+mkfifo "$fifo" || exit 125
+Xvfb -displayfd 3 -noreset -nolisten tcp -screen 0 1280x1024x24 3>"$fifo" >"$logs/xvfb.log" 2>&1 &
+pids+=($!)
+display_num=""
+read -r -t "$timeout_s" display_num <"$fifo"
+rm -f "$fifo"
+[[ "$display_num" =~ ^[0-9]+$ ]] || fail_timeout "Xvfb to report its display" "$logs/xvfb.log"
+export DISPLAY=":$display_num"
+export QT_QPA_PLATFORM=xcb
+
+selection_owned() {
+    local owner
+    owner=$("$PURLO_SELECTION_OWNER" "$1" 2>/dev/null) || return 1
+    [[ -n "$owner" && "$owner" != "0x0" ]]
+}
+
+if [[ $want_tray -eq 1 ]]; then
+    command -v trayer >/dev/null || { echo "harness: 'trayer' is not installed" >&2; exit 125; }
+    trayer --edge top --align right --widthtype request --height 24 --SetDockType true \
+        --expand true --transparent false >"$logs/trayer.log" 2>&1 &
+    pids+=($!)
+    export PURLO_TRAY_PID=$!
+    start_wait
+    until selection_owned _NET_SYSTEM_TRAY_S0; do
+        within || fail_timeout "the tray host (owner of _NET_SYSTEM_TRAY_S0)" "$logs/trayer.log"
+        kill -0 "$PURLO_TRAY_PID" 2>/dev/null || { echo "harness: trayer exited" >&2; tail -n 20 "$logs/trayer.log" >&2; exit 125; }
+        sleep 0.05
+    done
+fi
+
+if [[ $want_notes -eq 1 ]]; then
+    command -v dunst >/dev/null || { echo "harness: 'dunst' is not installed" >&2; exit 125; }
+    : >"$logs/dunstrc"
+    dunst -config "$logs/dunstrc" >"$logs/dunst.log" 2>&1 &
+    pids+=($!)
+    export PURLO_DUNST_PID=$!
+    # gdbus blocks until the name appears; its own timeout bounds the wait.
+    if ! gdbus wait --session --timeout "$timeout_s" org.freedesktop.Notifications >/dev/null 2>&1; then
+        fail_timeout "the notification server (org.freedesktop.Notifications)" "$logs/dunst.log"
+    fi
+fi
+
+# In the background so that a TERM from CTest reaches the traps at once.
+"$@" <&0 &
+command_pid=$!
+pids+=("$command_pid")
+wait "$command_pid"
 status=$?
-set -e
 exit "$status"
