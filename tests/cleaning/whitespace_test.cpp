@@ -59,3 +59,23 @@ TEST(NormalizeWhitespaceClass, IsExactlyUnicodeWhiteSpace) {
 }
 
 }  // namespace
+
+namespace {
+
+// Long texts are scanned many bytes at a time: put each kind of white space,
+// alone and doubled, at every position of such a block and against its edges.
+TEST(NormalizeWhitespaceBlocks, EveryOffsetOfEveryKind) {
+    for (const std::string ws : {" ", "\t", "\n", "\r\n", "\u0085", "\u00A0", "\u1680", "\u2000", "\u200A", "\u2028",
+                                 "\u202F", "\u205F", "\u3000"}) {
+        for (std::size_t at = 0; at <= 40; ++at) {
+            for (const std::string run : {ws, ws + ws, ws + " "}) {
+                const std::string left(at, 'x'), right(40, 'y');
+                const std::string want = at == 0 ? right : left + " " + right;
+                ASSERT_EQ(purlo::normalizeWhitespace(left + run + right), want) << ::testing::PrintToString(run) << at;
+                ASSERT_EQ(purlo::normalizeWhitespace(run + left + run + right + run), want);
+            }
+        }
+    }
+}
+
+}  // namespace

@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# Whole-process throughput and memory of purlo-clean on generated 64 MB
+# corpora, against a perl one-liner doing the same regular-expression work
+# in the same run. Usage: bench/compare.sh [BUILD_DIR]   (default: build)
+# Needs the targets purlo-clean and make_corpus (configure with
+# -DPURLO_BUILD_BENCH=ON), perl and GNU time.
+set -euo pipefail
+build=${1:-build}
+clean="$build/src/cli/purlo-clean"
+gen="$build/bench/make_corpus"
+for f in "$clean" "$gen"; do [[ -x $f ]] || { echo "compare.sh: $f is missing: build it first" >&2; exit 2; }; done
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+
+# The baseline: the address pattern with the same 21 names (no percent-
+# decoding or Unicode case mapping), then \s+ to one space and trim.
+read -r -d '' baseline <<'PERL' || true
+my %t = map { $_ => 1 } qw(utm_source utm_medium utm_campaign utm_term utm_content gclid gclsrc dclid
+  fbclid msclkid zanpid _ga _gl mc_cid mc_eid oly_enc_id oly_anon_id ref source campaign mkt_tok);
+local $/; $_ = <STDIN>;
+s{https?://[^\s<>"']+}{
+  my $u = $&;
+  if ($u =~ /^([^?#]*)\?([^#]*)(.*)$/s) {
+    my ($h, $q, $f) = ($1, $2, $3);
+    my @k = grep { length && !$t{lc((split /=/, $_, 2)[0])} } split /&/, $q, -1;
+    $u = $h . (@k ? "?" . join("&", @k) : "") . $f;
+  }
+  $u
+}ge;
+s/\s+/ /g; s/^ //; s/ $//;
+print;
+PERL
+
+seconds() {  # best wall-clock time of N runs of: CMD < input > /dev/null
+    local n=$1 input=$2; shift 2
+    local best=""
+    for ((i = 0; i < n; i++)); do
+        local t0 t1
+        t0=$(date +%s.%N)
+        "$@" <"$input" >/dev/null
+        t1=$(date +%s.%N)
+        best=$(awk -v a="$t0" -v b="$t1" -v best="$best" 'BEGIN { d = b - a; if (best == "" || d < best) best = d; printf "%.4f", best }')
+    done
+    echo "$best"
+}
+peak_kib() { /usr/bin/time -f %M "$@" <"$input" 2>&1 >/dev/null | tail -n 1; }
+
+echo "machine: $(lscpu | sed -n 's/^Model name: *//p' | head -n 1), $(nproc) cores, $(free -g | awk '/^Mem:/ { print $2 }') GiB"
+printf '%-12s %10s %10s %8s %10s %12s\n' corpus "purlo MB/s" "perl MB/s" ratio "peak/input" "64MB/4x16MB"
+for kind in prose links one-address whitespace fragments; do
+    "$gen" "$kind" 64 >"$tmp/64"
+    "$gen" "$kind" 16 >"$tmp/16"
+    t64=$(seconds 3 "$tmp/64" "$clean")
+    t16=$(seconds 3 "$tmp/16" "$clean")
+    tp=$(seconds 1 "$tmp/64" perl -e "$baseline")
+    input="$tmp/64"
+    kib=$(peak_kib "$clean")
+    awk -v k="$kind" -v t="$t64" -v t16="$t16" -v tp="$tp" -v kib="$kib" 'BEGIN {
+        printf "%-12s %10.0f %10.0f %7.1fx %10.2f %12.2f\n", k, 64 / t, 64 / tp, tp / t, kib / 1024 / 64, t / (4 * t16) }'
+done
