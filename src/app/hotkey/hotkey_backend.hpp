@@ -27,6 +27,9 @@ inline constexpr HotkeyId kCleanHotkey{fourCharCode("PRLO"), 1};
 struct RegistrationResult {
     bool ok = false;
     std::string reason;  // empty when ok; otherwise says why, for the user
+    // True when another program already holds the combination (as opposed to
+    // a desktop where Purlo cannot register shortcuts at all).
+    bool taken = false;
 };
 
 // Registers the program's one combination: the V key with exactly

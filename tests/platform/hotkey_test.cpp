@@ -1,0 +1,222 @@
+// The X11 backend against a real X server: real key presses from xdotool
+// (XTEST) and real competing clients on connections of their own.
+#include "app/hotkey/hotkey_backend.hpp"
+#include "test_support.hpp"
+
+#include <QAbstractNativeEventFilter>
+#include <QGuiApplication>
+
+#include <xcb/xcb.h>
+#include <xcb/xcb_keysyms.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace purlo {
+namespace {
+
+using test::runTool;
+using test::waitUntil;
+
+constexpr std::uint32_t kKeysymF12 = 0xffc9;
+constexpr std::uint32_t kKeysymV = 0x0076;
+
+bool onX11() { return QGuiApplication::platformName() == QLatin1String("xcb"); }
+
+xcb_connection_t* qtConnection() {
+    return qApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
+}
+
+xcb_window_t rootOf(xcb_connection_t* c) { return xcb_setup_roots_iterator(xcb_get_setup(c)).data->root; }
+
+std::vector<xcb_keycode_t> keycodesOf(xcb_connection_t* c, std::uint32_t keysym) {
+    xcb_key_symbols_t* syms = xcb_key_symbols_alloc(c);
+    std::vector<xcb_keycode_t> out;
+    if (xcb_keycode_t* codes = xcb_key_symbols_get_keycode(syms, keysym)) {
+        for (xcb_keycode_t* k = codes; *k != XCB_NO_SYMBOL; ++k) out.push_back(*k);
+        std::free(codes);
+    }
+    xcb_key_symbols_free(syms);
+    return out;
+}
+
+// F12, grabbed on Qt's own connection, marks the end of a key sequence:
+// events of one connection arrive in order, so once F12 is seen every
+// earlier press has been through the backend.
+class Marker : public QAbstractNativeEventFilter {
+public:
+    Marker() {
+        codes_ = keycodesOf(qtConnection(), kKeysymF12);
+        for (auto code : codes_) {
+            xcb_grab_key(qtConnection(), 1, rootOf(qtConnection()), XCB_MOD_MASK_ANY, code, XCB_GRAB_MODE_ASYNC,
+                         XCB_GRAB_MODE_ASYNC);
+        }
+        xcb_flush(qtConnection());
+        qApp->installNativeEventFilter(this);
+    }
+    ~Marker() override {
+        qApp->removeNativeEventFilter(this);
+        for (auto code : codes_) xcb_ungrab_key(qtConnection(), code, rootOf(qtConnection()), XCB_MOD_MASK_ANY);
+        xcb_flush(qtConnection());
+    }
+    bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override {
+        if (type != "xcb_generic_event_t") return false;
+        auto* e = static_cast<xcb_generic_event_t*>(message);
+        if ((e->response_type & 0x7f) != XCB_KEY_PRESS) return false;
+        auto* k = reinterpret_cast<xcb_key_press_event_t*>(e);
+        for (auto code : codes_) {
+            if (k->detail == code) {
+                ++seen;
+                return true;
+            }
+        }
+        return false;
+    }
+    int seen = 0;
+
+private:
+    std::vector<xcb_keycode_t> codes_;
+};
+
+// Sends the xdotool key commands, then the marker, and waits for the marker.
+void press(Marker& marker, const QStringList& xdotoolArgs) {
+    const int before = marker.seen;
+    QStringList args = xdotoolArgs;
+    args << "key" << "F12";
+    ASSERT_EQ(runTool("xdotool", args).exitCode, 0) << args.join(' ').toStdString();
+    ASSERT_TRUE(waitUntil([&] { return marker.seen > before; })) << "the marker key never arrived";
+    QCoreApplication::processEvents();
+}
+
+// Another X client, on a connection of its own, holding key grabs.
+class Competitor {
+public:
+    Competitor() : c_(xcb_connect(nullptr, nullptr)) {}
+    ~Competitor() { xcb_disconnect(c_); }
+    // Grabs V with `mods` on every keycode of v; true when the server agreed.
+    bool grabV(std::uint16_t mods) {
+        bool ok = true;
+        for (auto code : keycodesOf(c_, kKeysymV)) {
+            auto cookie = xcb_grab_key_checked(c_, 1, rootOf(c_), mods, code, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
+            if (auto* err = xcb_request_check(c_, cookie)) {
+                std::free(err);
+                ok = false;
+            }
+        }
+        return ok;
+    }
+
+private:
+    xcb_connection_t* c_;
+};
+
+class X11Hotkey : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!onX11()) GTEST_SKIP() << "needs the X server of tests/e2e/harness.sh";
+    }
+};
+
+struct PressCase {
+    const char* name;
+    QStringList xdotool;
+    int expected;
+};
+
+TEST_F(X11Hotkey, OnlyExactlySuperShiftVActivates) {
+    const std::vector<PressCase> cases = {
+        {"super_shift_v", {"key", "super+shift+v"}, 1},
+        {"two_presses_two_activations", {"key", "super+shift+v", "key", "super+shift+v"}, 2},
+        {"ctrl_shift_v", {"key", "ctrl+shift+v"}, 0},
+        {"super_v", {"key", "super+v"}, 0},
+        {"shift_v", {"key", "shift+v"}, 0},
+        {"super_shift_alt_v", {"key", "super+shift+alt+v"}, 0},
+        {"super_shift_other_key", {"key", "super+shift+b"}, 0},
+        {"numlock_on", {"key", "Num_Lock", "key", "super+shift+v", "key", "Num_Lock"}, 1},
+        {"capslock_on", {"key", "Caps_Lock", "key", "super+shift+v", "key", "Caps_Lock"}, 1},
+        {"numlock_and_capslock_on",
+         {"key", "Num_Lock", "key", "Caps_Lock", "key", "super+shift+v", "key", "Caps_Lock", "key", "Num_Lock"},
+         1},
+    };
+    auto backend = makeHotkeyBackend();
+    ASSERT_STREQ(backend->name(), "X11");
+    const RegistrationResult reg = backend->registerHotkey(kCleanHotkey);
+    ASSERT_TRUE(reg.ok) << reg.reason;
+    EXPECT_TRUE(reg.reason.empty());
+
+    std::vector<HotkeyId> got;
+    QObject::connect(backend.get(), &HotkeyBackend::activated, [&](HotkeyId id) { got.push_back(id); });
+    Marker marker;
+    for (const PressCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        got.clear();
+        press(marker, c.xdotool);
+        EXPECT_EQ(int(got.size()), c.expected);
+        for (const HotkeyId& id : got) {
+            EXPECT_EQ(id.signature, fourCharCode("PRLO"));
+            EXPECT_EQ(id.id, 1u);
+        }
+    }
+}
+
+TEST_F(X11Hotkey, TakenCombinationFailsAndLeavesNoPartialGrab) {
+    struct TakenCase {
+        const char* name;
+        std::uint16_t competitorMods;
+    };
+    const std::uint16_t base = XCB_MOD_MASK_4 | XCB_MOD_MASK_SHIFT;
+    for (const TakenCase& c : {TakenCase{"plain_variant_taken", base},
+                               TakenCase{"only_capslock_variant_taken", std::uint16_t(base | XCB_MOD_MASK_LOCK)}}) {
+        SCOPED_TRACE(c.name);
+        auto backend = makeHotkeyBackend();
+        {
+            Competitor other;
+            ASSERT_TRUE(other.grabV(c.competitorMods));
+            const RegistrationResult reg = backend->registerHotkey(kCleanHotkey);
+            EXPECT_FALSE(reg.ok);
+            EXPECT_TRUE(reg.taken);
+            EXPECT_NE(reg.reason.find("taken"), std::string::npos) << reg.reason;
+
+            // Whatever variants we got before the refusal were given back: a
+            // third client can take all four.
+            Competitor third;
+            const std::uint16_t free = c.competitorMods == base ? std::uint16_t(base | XCB_MOD_MASK_LOCK) : base;
+            EXPECT_TRUE(third.grabV(free));
+        }
+        // Once the other program lets go, registering works and fires.
+        const RegistrationResult again = backend->registerHotkey(kCleanHotkey);
+        ASSERT_TRUE(again.ok) << again.reason;
+        int fired = 0;
+        QObject::connect(backend.get(), &HotkeyBackend::activated, [&](HotkeyId) { ++fired; });
+        Marker marker;
+        press(marker, {"key", "super+shift+v"});
+        EXPECT_EQ(fired, 1);
+    }
+}
+
+TEST_F(X11Hotkey, DestroyedBackendReleasesTheCombination) {
+    {
+        auto backend = makeHotkeyBackend();
+        ASSERT_TRUE(backend->registerHotkey(kCleanHotkey).ok);
+    }
+    QCoreApplication::processEvents();
+    Competitor other;
+    EXPECT_TRUE(other.grabV(XCB_MOD_MASK_4 | XCB_MOD_MASK_SHIFT));
+}
+
+// Without X (offscreen), nothing may be grabbed and the caller learns why.
+TEST(NullHotkey, OffscreenPlatformGetsTheNullBackend) {
+    if (onX11()) GTEST_SKIP() << "runs with QT_QPA_PLATFORM=offscreen";
+    auto backend = makeHotkeyBackend();
+    EXPECT_STREQ(backend->name(), "none");
+    const RegistrationResult reg = backend->registerHotkey(kCleanHotkey);
+    EXPECT_FALSE(reg.ok);
+    EXPECT_FALSE(reg.taken);
+    EXPECT_NE(reg.reason.find("offscreen"), std::string::npos) << reg.reason;
+}
+
+}  // namespace
+}  // namespace purlo

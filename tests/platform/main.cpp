@@ -1,0 +1,11 @@
+// The desktop-service tests need a GUI application object on whatever
+// platform the environment selects (the harness's Xvfb, or offscreen).
+#include <QApplication>
+
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    QApplication app(argc, argv);
+    return RUN_ALL_TESTS();
+}
