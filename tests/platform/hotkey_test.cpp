@@ -220,3 +220,74 @@ TEST(NullHotkey, OffscreenPlatformGetsTheNullBackend) {
 
 }  // namespace
 }  // namespace purlo
+
+namespace purlo {
+namespace {
+
+// Rewrites keycodes' symbols on a connection of its own, as a layout switch
+// would, and puts them back afterwards.
+class KeymapEdit {
+public:
+    KeymapEdit() : c_(xcb_connect(nullptr, nullptr)) {
+        const xcb_setup_t* setup = xcb_get_setup(c_);
+        min_ = setup->min_keycode;
+        count_ = setup->max_keycode - setup->min_keycode + 1;
+        auto* reply = xcb_get_keyboard_mapping_reply(c_, xcb_get_keyboard_mapping(c_, min_, count_), nullptr);
+        perCode_ = reply->keysyms_per_keycode;
+        const xcb_keysym_t* syms = xcb_get_keyboard_mapping_keysyms(reply);
+        saved_.assign(syms, syms + count_ * perCode_);
+        std::free(reply);
+    }
+    ~KeymapEdit() {
+        xcb_change_keyboard_mapping(c_, count_, min_, perCode_, saved_.data());
+        xcb_aux_sync();
+        xcb_disconnect(c_);
+    }
+    // A keycode that currently produces nothing.
+    xcb_keycode_t unusedKeycode() const {
+        for (int i = count_ - 1; i >= 0; --i) {
+            bool empty = true;
+            for (int j = 0; j < perCode_; ++j) empty = empty && saved_[i * perCode_ + j] == 0;
+            if (empty) return xcb_keycode_t(min_ + i);
+        }
+        return 0;
+    }
+    void set(xcb_keycode_t code, std::vector<xcb_keysym_t> syms) {
+        syms.resize(perCode_, 0);
+        xcb_change_keyboard_mapping(c_, 1, code, perCode_, syms.data());
+        xcb_aux_sync();
+    }
+
+private:
+    void xcb_aux_sync() { std::free(xcb_get_input_focus_reply(c_, xcb_get_input_focus(c_), nullptr)); }
+
+    xcb_connection_t* c_;
+    xcb_keycode_t min_ = 0;
+    int count_ = 0;
+    int perCode_ = 0;
+    std::vector<xcb_keysym_t> saved_;
+};
+
+TEST_F(X11Hotkey, FollowsTheVKeyToAnotherKeycodeAfterAMappingChange) {
+    auto backend = makeHotkeyBackend();
+    ASSERT_TRUE(backend->registerHotkey(kCleanHotkey).ok);
+    int fired = 0;
+    QObject::connect(backend.get(), &HotkeyBackend::activated, [&](HotkeyId) { ++fired; });
+    Marker marker;
+
+    const std::vector<xcb_keycode_t> oldCodes = keycodesOf(qtConnection(), kKeysymV);
+    ASSERT_FALSE(oldCodes.empty());
+    KeymapEdit keymap;
+    const xcb_keycode_t fresh = keymap.unusedKeycode();
+    ASSERT_NE(fresh, 0);
+    keymap.set(fresh, {kKeysymV, 0x0056});
+    for (auto code : oldCodes) keymap.set(code, {});
+    // The marker's own round trip lets the mapping notification and the
+    // re-grab it queues go through before the real press.
+    press(marker, {});
+    press(marker, {"key", "super+shift+v"});
+    EXPECT_EQ(fired, 1) << "V moved to keycode " << int(fresh) << " and the grab did not follow";
+}
+
+}  // namespace
+}  // namespace purlo
