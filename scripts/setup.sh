@@ -11,13 +11,14 @@ build_pkgs=(
   libicu-dev
   libxcb1-dev libxcb-keysyms1-dev
   fonts-dejavu-core
+  librsvg2-bin
 )
 test_pkgs=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   xvfb xauth x11-utils xclip xdotool xbindkeys trayer dunst dbus dbus-x11 libnotify-bin
   perl time
-  desktop-file-utils appstream dpkg-dev file
+  desktop-file-utils appstream dpkg-dev file groff-base
 )
 
 want=("${build_pkgs[@]}")
