@@ -291,3 +291,46 @@ TEST_F(X11Hotkey, FollowsTheVKeyToAnotherKeycodeAfterAMappingChange) {
 
 }  // namespace
 }  // namespace purlo
+
+#include <QMenu>
+
+namespace purlo {
+namespace {
+
+// While one of our own popups holds the keyboard, the press goes to that
+// popup instead of the root grab; it still has to count.
+TEST_F(X11Hotkey, CountsWhileOurOwnPopupHoldsTheKeyboard) {
+    auto backend = makeHotkeyBackend();
+    ASSERT_TRUE(backend->registerHotkey(kCleanHotkey).ok);
+    int fired = 0;
+    QObject::connect(backend.get(), &HotkeyBackend::activated, [&](HotkeyId) { ++fired; });
+    Marker marker;
+
+    QMenu menu;
+    menu.addAction("Close");
+    menu.popup(QPoint(100, 100));
+    // Ready once the X server says someone (the menu) holds the keyboard.
+    xcb_connection_t* probe = xcb_connect(nullptr, nullptr);
+    const auto keyboardTaken = [&] {
+        auto* r = xcb_grab_keyboard_reply(
+            probe, xcb_grab_keyboard(probe, 0, rootOf(probe), XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC),
+            nullptr);
+        const bool taken = r && r->status == XCB_GRAB_STATUS_ALREADY_GRABBED;
+        std::free(r);
+        if (!taken) {  // we got it ourselves: give it back at once
+            xcb_ungrab_keyboard(probe, XCB_CURRENT_TIME);
+            std::free(xcb_get_input_focus_reply(probe, xcb_get_input_focus(probe), nullptr));
+        }
+        return taken;
+    };
+    const bool held = waitUntil([&] { return menu.isVisible() && keyboardTaken(); });
+    xcb_disconnect(probe);
+    ASSERT_TRUE(held) << "the menu never took the keyboard";
+    press(marker, {"key", "super+shift+v"});
+    EXPECT_EQ(fired, 1);
+    EXPECT_TRUE(menu.isVisible()) << "the shortcut is ours; the menu must not see it as a key";
+    menu.close();
+}
+
+}  // namespace
+}  // namespace purlo
