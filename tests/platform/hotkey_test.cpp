@@ -334,3 +334,41 @@ TEST_F(X11Hotkey, CountsWhileOurOwnPopupHoldsTheKeyboard) {
 
 }  // namespace
 }  // namespace purlo
+
+#include <QProcess>
+#include <QFile>
+#include <QTemporaryDir>
+
+namespace purlo {
+namespace {
+
+// A real shortcut daemon that got there first.
+TEST_F(X11Hotkey, XbindkeysHoldingTheCombinationMakesItTaken) {
+    QTemporaryDir dir;
+    const QString config = dir.filePath("xbindkeysrc");
+    QFile f(config);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    const QString fired = dir.filePath("fired");
+    f.write(QStringLiteral("\"touch '%1'\"\n    Mod4+Shift + v\n").arg(fired).toUtf8());
+    f.close();
+    QProcess xbindkeys;
+    xbindkeys.start("xbindkeys", {"-n", "-f", config});
+    ASSERT_TRUE(xbindkeys.waitForStarted());
+    // xbindkeys says nothing once it has grabbed; its binding running on a
+    // real press is the sign.
+    ASSERT_TRUE(waitUntil([&] {
+        runTool("xdotool", {"key", "super+shift+v"});
+        return QFile::exists(fired);
+    }, 10000)) << "xbindkeys never grabbed Mod4+Shift+v";
+
+    auto backend = makeHotkeyBackend();
+    const RegistrationResult reg = backend->registerHotkey(kCleanHotkey);
+    EXPECT_FALSE(reg.ok);
+    EXPECT_TRUE(reg.taken);
+    EXPECT_EQ(reg.reason, "Super+Shift+V is already taken by another program");
+    xbindkeys.kill();
+    xbindkeys.waitForFinished();
+}
+
+}  // namespace
+}  // namespace purlo
