@@ -19,7 +19,7 @@ harness=${3:?usage: package-test.sh BUILD_DIR VERSION HARNESS}
 app_id=app.purlo.Purlo
 icon_sizes=(16 22 24 32 48 64 128 256)
 
-for tool in cpack dpkg-deb dpkg-shlibdeps file ldd xdotool; do
+for tool in cpack dpkg-deb dpkg-shlibdeps file ldd xdotool xwininfo; do
     command -v "$tool" >/dev/null || { echo "package-test: '$tool' is not installed (run scripts/setup.sh --test)" >&2; exit 1; }
 done
 
@@ -173,7 +173,17 @@ start_purlo() {
         "$PURLO_BIN" >"$PURLO_LOG" 2>&1 &
         pid=$!
         deadline=$((SECONDS + ${PURLO_HARNESS_TIMEOUT:-15}))
-        until xdotool search --onlyvisible --class "^purlo$" >/dev/null 2>&1; do
+        # Docked means embedded by the tray host: a mapped window of class
+        # purlo whose parent is no longer the root window.
+        docked() {
+            local w root
+            root=$(xwininfo -root | sed -n "s/.*Window id: \(0x[0-9a-f]*\).*/\1/p")
+            for w in $(xdotool search --onlyvisible --class "^purlo$" 2>/dev/null); do
+                xwininfo -tree -id "$w" | grep -q "Parent window id: $root" || return 0
+            done
+            return 1
+        }
+        until docked; do
             if ! kill -0 "$pid" 2>/dev/null; then
                 wait "$pid"; echo "purlo exited with status $? before its icon docked" >&2; exit 1
             fi
