@@ -68,7 +68,16 @@ Section|utils
 Priority|optional
 EOF
 [[ $(field Maintainer) =~ .+\<.+@.+\> ]] && pass "Maintainer: $(field Maintainer)" || fail "Maintainer: '$(field Maintainer)'"
-[[ -n $(field Description) ]] && pass "Description present" || fail "Description is empty"
+# Description: a synopsis, then lines indented by exactly one space, with
+# " ." between paragraphs, and the synopsis not said twice.
+desc=$(field Description)
+synopsis=$(head -n1 <<<"$desc")
+bad_lines=$(tail -n +2 <<<"$desc" | grep -v -e '^ [^ ]' -e '^ \.$')
+if [[ -z "$synopsis" || -n "$bad_lines" || $(sed -n 2p <<<"$desc") == " $synopsis" || $(wc -l <<<"$desc") -lt 2 ]]; then
+    fail "Description is malformed: $desc"
+else
+    pass "Description: $synopsis"
+fi
 
 depends=$(field Depends)
 echo "     Depends: $depends"
