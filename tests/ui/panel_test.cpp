@@ -228,18 +228,72 @@ TEST_F(Panel, MutedTextFollowsAThemeChange)
     EXPECT_EQ(Color::secondary(dark), QColor(140, 140, 150));
 }
 
-TEST_F(Panel, LongHintWrapsCentredInsideThePanel)
+// The horizontal extent of the ink on each line of text in an image, lines
+// being runs of rows with ink, separated by rows without.
+std::vector<std::pair<int, int>> inkPerLine(const QImage& img, QColor bg)
 {
-    panel.setFont(QFont(QStringLiteral("DejaVu Sans"), 18));
-    panel.layout()->activate();
-    auto* hint = child<QLabel>(&panel, "hint");
-    const QRect r = rectIn(&panel, hint);
-    EXPECT_GT(r.height(), QFontMetrics(hint->font()).height() * 3 / 2) << "expected two lines";
-    EXPECT_GE(r.left(), 0);
-    EXPECT_LE(r.right(), panel.width() - 1);
-    EXPECT_TRUE(hint->alignment() & Qt::AlignHCenter);
-    EXPECT_EQ(panel.size(), QSize(280, 300));
+    std::vector<std::pair<int, int>> lines;
+    bool inLine = false;
+    for (int y = 0; y < img.height(); ++y) {
+        int left = img.width(), right = -1;
+        for (int x = 0; x < img.width(); ++x) {
+            if (img.pixelColor(x, y) != bg) {
+                left = std::min(left, x);
+                right = std::max(right, x);
+            }
+        }
+        if (right < 0) {
+            inLine = false;
+            continue;
+        }
+        if (!inLine)
+            lines.emplace_back(left, right);
+        else
+            lines.back() = {std::min(lines.back().first, left), std::max(lines.back().second, right)};
+        inLine = true;
+    }
+    return lines;
 }
+
+struct HintCase {
+    const char* name;
+    int pointSize;
+    bool wraps;
+};
+
+void PrintTo(const HintCase& c, std::ostream* os) { *os << c.name; }
+
+class Hint : public ::testing::TestWithParam<HintCase> {};
+
+TEST_P(Hint, EveryLineCentredInThePanel)
+{
+    const HintCase& c = GetParam();
+    PopoverView panel;
+    panel.setFont(QFont(QStringLiteral("DejaVu Sans"), c.pointSize));
+    panel.show();
+    panel.layout()->activate();
+    EXPECT_EQ(panel.size(), QSize(280, 300));
+
+    const QImage img = panel.grab().toImage();
+    ASSERT_EQ(img.size(), panel.size());
+    const QRect area = rectIn(&panel, child(&panel, "hint"));
+    ASSERT_TRUE(panel.rect().contains(area));
+    const auto lines = inkPerLine(img.copy(area), img.pixelColor(1, 1));
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.size() > 1, c.wraps) << lines.size() << " lines";
+    for (const auto& [left, right] : lines) {
+        EXPECT_GT(left, 0);
+        const int centre = area.left() + (left + right) / 2;
+        EXPECT_LE(std::abs(centre - panel.rect().center().x()), 2) << left << ".." << right;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Fonts, Hint,
+                         ::testing::Values(HintCase{"fits_one_line", 9, false},
+                                           HintCase{"large_font_wraps", 18, true}),
+                         [](const ::testing::TestParamInfo<HintCase>& info) {
+                             return std::string(info.param.name);
+                         });
 
 // Only the panel's own labels are looked up for translation.
 class Pseudo : public QTranslator {
