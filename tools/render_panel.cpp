@@ -1,10 +1,14 @@
 // Renders the information panel to a PNG, so it can be looked at without a
 // tray. Run it with QT_QPA_PLATFORM=offscreen where there is no display.
 //
-//   render_panel [--dark] [--scale N] out.png
+//   render_panel [--dark] [--scale N] [--icon-theme NAME] out.png
+//
+// Without --icon-theme the panel draws its own symbols, as on a machine
+// without an icon theme; with it, the theme's icons where it has them.
 #include "ui/popover_view.hpp"
 
 #include <QApplication>
+#include <QIcon>
 #include <QImage>
 #include <QPalette>
 #include <QPixmap>
@@ -21,7 +25,7 @@ int usage(const char* why)
     QTextStream err(stderr);
     if (why)
         err << "render_panel: " << why << "\n";
-    err << "usage: render_panel [--dark] [--scale N] out.png\n";
+    err << "usage: render_panel [--dark] [--scale N] [--icon-theme NAME] out.png\n";
     return 2;
 }
 
@@ -54,6 +58,7 @@ int main(int argc, char** argv)
     QString out;
     bool dark = false;
     QByteArray scale;
+    QString iconTheme;
     for (int i = 1; i < argc; ++i) {
         const QByteArray arg(argv[i]);
         if (arg == "--dark") {
@@ -66,6 +71,10 @@ int main(int argc, char** argv)
             const double s = scale.toDouble(&ok);
             if (!ok || s < 1.0 || s > 4.0)
                 return usage("--scale takes a number from 1 to 4");
+        } else if (arg == "--icon-theme") {
+            if (++i >= argc || argv[i][0] == '\0')
+                return usage("--icon-theme needs a theme name");
+            iconTheme = QString::fromLocal8Bit(argv[i]);
         } else if (arg == "-h" || arg == "--help") {
             return usage(nullptr), 0;
         } else if (arg.startsWith('-') || !out.isEmpty()) {
@@ -82,6 +91,11 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     if (dark)
         QApplication::setPalette(darkPalette());
+    if (!iconTheme.isEmpty()) {
+        QIcon::setThemeSearchPaths(QIcon::themeSearchPaths()
+                                   << QStringLiteral("/usr/share/icons"));
+        QIcon::setThemeName(iconTheme);
+    }
 
     purlo::PopoverView panel;
     panel.setAutoFillBackground(true);
