@@ -1,0 +1,50 @@
+#pragma once
+// Desktop notifications through org.freedesktop.Notifications (the
+// freedesktop.org Desktop Notifications Specification) on the session bus.
+
+#include "cleaning/pasteboard.hpp"
+
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+class QDBusPendingCallWatcher;
+
+namespace purlo {
+
+class DBusNotifier : public QObject, public Notifier {
+    Q_OBJECT
+public:
+    // Called on this object's thread when no notification server answers, so
+    // that the message is shown some other way (the tray icon's balloon).
+    using Fallback = std::function<void(const QString& title, const QString& body)>;
+
+    explicit DBusNotifier(Fallback fallback, QObject* parent = nullptr);
+
+    // Any thread; never waits for the bus.
+    void deliver(std::string_view title, std::string_view informativeText) override;
+
+    // The body as it goes over the bus: with body markup the server would
+    // read "&" as the start of an entity and show nothing or garbage.
+    static QString bodyFor(const QString& text, bool serverUsesMarkup);
+
+private:
+    enum class Capabilities { Unknown, Asking, Known };
+
+    void deliverHere(const QString& title, const QString& body);
+    void askCapabilities();
+    void send(const QString& title, const QString& body);
+    void fallBack(const QString& title, const QString& body);
+
+    Fallback fallback_;
+    Capabilities state_ = Capabilities::Unknown;
+    bool bodyMarkup_ = false;
+    // Messages that arrived while the capabilities were still being asked.
+    std::vector<std::pair<QString, QString>> waiting_;
+};
+
+}  // namespace purlo

@@ -1,0 +1,283 @@
+#include "app/platform/x11_selection_reader.hpp"
+
+#include <unicode/utf8.h>
+#include <xcb/xcb.h>
+
+#include <poll.h>
+
+#include <cerrno>
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <utility>
+#include <vector>
+
+namespace purlo {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Far more than any text anyone means to clean; a runaway owner must not be
+// able to make Purlo swallow the machine's memory.
+constexpr std::size_t kMaxBytes = std::size_t(64) << 20;
+
+struct FreeDeleter {
+    void operator()(void* p) const { std::free(p); }
+};
+template <typename T>
+using Reply = std::unique_ptr<T, FreeDeleter>;
+
+xcb_atom_t intern(xcb_connection_t* c, const char* name) {
+    Reply<xcb_intern_atom_reply_t> r(
+        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(std::strlen(name)), name), nullptr));
+    return r ? r->atom : XCB_ATOM_NONE;
+}
+
+struct Atoms {
+    xcb_atom_t clipboard, targets, incr, property, utf8String, textPlainUtf8, textPlain;
+};
+
+bool validUtf8(const std::string& s) {
+    const auto* p = reinterpret_cast<const uint8_t*>(s.data());
+    const int32_t n = int32_t(s.size());
+    for (int32_t i = 0; i < n;) {
+        UChar32 c;
+        U8_NEXT(p, i, n, c);
+        if (c < 0) return false;
+    }
+    return true;
+}
+
+std::string latin1ToUtf8(const std::string& s) {
+    std::string out;
+    out.reserve(s.size() + s.size() / 8);
+    for (unsigned char b : s) {
+        if (b < 0x80) {
+            out += char(b);
+        } else {
+            out += char(0xC0 | (b >> 6));
+            out += char(0x80 | (b & 0x3F));
+        }
+    }
+    return out;
+}
+
+// One transfer, on a fresh requestor window: when a transfer is abandoned,
+// destroying its window makes the server drop whatever the owner sends late,
+// so it cannot be mistaken for the answer to a later read.
+class Transfer {
+public:
+    enum class Status { Ok, Refused, TimedOut, Failed };
+
+    Transfer(xcb_connection_t* c, xcb_window_t root, const Atoms& atoms, Clock::time_point deadline)
+        : c_(c), atoms_(atoms), deadline_(deadline), window_(xcb_generate_id(c)) {
+        const uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
+        xcb_create_window(c_, XCB_COPY_FROM_PARENT, window_, root, 0, 0, 1, 1, 0,
+                          XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK, &mask);
+    }
+    ~Transfer() {
+        xcb_destroy_window(c_, window_);
+        xcb_flush(c_);
+    }
+
+    // Asks the owner for `target`; `data` and `type` receive the answer.
+    Status convert(xcb_atom_t target, std::string& data, xcb_atom_t& type) {
+        data.clear();
+        xcb_convert_selection(c_, window_, atoms_.clipboard, target, atoms_.property, XCB_CURRENT_TIME);
+        xcb_flush(c_);
+
+        xcb_atom_t answered = XCB_ATOM_NONE;
+        const Status s = waitFor([&](xcb_generic_event_t* e) {
+            if ((e->response_type & 0x7f) != XCB_SELECTION_NOTIFY) return false;
+            auto* n = reinterpret_cast<xcb_selection_notify_event_t*>(e);
+            if (n->requestor != window_ || n->selection != atoms_.clipboard || n->target != target)
+                return false;
+            answered = n->property;
+            return true;
+        });
+        if (s != Status::Ok) return s;
+        if (answered == XCB_ATOM_NONE) return Status::Refused;
+
+        uint32_t format = 0;
+        if (!take(data, type, format)) return Status::Failed;
+        if (type != atoms_.incr) return Status::Ok;
+
+        // ICCCM 2.7.2: the owner sends the data in pieces, each announced by
+        // a new value of the property, and ends with a piece of length zero.
+        // take() deleted the INCR property, which starts the transfer.
+        data.clear();
+        for (;;) {
+            const Status piece = waitFor([&](xcb_generic_event_t* e) {
+                if ((e->response_type & 0x7f) != XCB_PROPERTY_NOTIFY) return false;
+                auto* n = reinterpret_cast<xcb_property_notify_event_t*>(e);
+                return n->window == window_ && n->atom == atoms_.property &&
+                       n->state == XCB_PROPERTY_NEW_VALUE;
+            });
+            if (piece != Status::Ok) return piece;
+            std::string chunk;
+            if (!take(chunk, type, format)) return Status::Failed;
+            if (chunk.empty()) return Status::Ok;
+            if (data.size() + chunk.size() > kMaxBytes) return Status::Failed;
+            data += chunk;
+        }
+    }
+
+private:
+    // Reads the whole property and deletes it.
+    bool take(std::string& out, xcb_atom_t& type, uint32_t& format) {
+        Reply<xcb_get_property_reply_t> r(xcb_get_property_reply(
+            c_,
+            xcb_get_property(c_, 1, window_, atoms_.property, XCB_GET_PROPERTY_TYPE_ANY, 0,
+                             uint32_t(kMaxBytes / 4 + 1)),
+            nullptr));
+        if (!r) return false;
+        if (r->bytes_after > 0) return false;  // larger than kMaxBytes
+        type = r->type;
+        format = r->format;
+        const int len = xcb_get_property_value_length(r.get());
+        out.assign(static_cast<const char*>(xcb_get_property_value(r.get())), std::size_t(len));
+        xcb_flush(c_);
+        return true;
+    }
+
+    template <typename Pred>
+    Status waitFor(Pred matches) {
+        for (;;) {
+            // Replies to earlier requests may have queued events already, so
+            // the queue comes before the socket.
+            while (xcb_generic_event_t* e = xcb_poll_for_event(c_)) {
+                const bool hit = matches(e);
+                std::free(e);
+                if (hit) return Status::Ok;
+            }
+            if (xcb_connection_has_error(c_)) return Status::Failed;
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline_ - Clock::now()).count();
+            if (left <= 0) return Status::TimedOut;
+            pollfd p{xcb_get_file_descriptor(c_), POLLIN, 0};
+            if (poll(&p, 1, int(left) + 1) < 0 && errno != EINTR) return Status::Failed;
+        }
+    }
+
+    xcb_connection_t* c_;
+    const Atoms& atoms_;
+    Clock::time_point deadline_;
+    xcb_window_t window_;
+};
+
+}  // namespace
+
+X11SelectionReader::X11SelectionReader(std::string display, std::chrono::milliseconds deadline)
+    : display_(std::move(display)), deadline_(deadline) {}
+
+X11SelectionReader::~X11SelectionReader() {
+    if (connection_) xcb_disconnect(connection_);
+}
+
+bool X11SelectionReader::connect() {
+    if (connection_ && !xcb_connection_has_error(connection_)) return true;
+    if (connection_) {
+        xcb_disconnect(connection_);
+        connection_ = nullptr;
+    }
+    xcb_connection_t* c = xcb_connect(display_.empty() ? nullptr : display_.c_str(), nullptr);
+    if (xcb_connection_has_error(c)) {
+        xcb_disconnect(c);
+        return false;
+    }
+    connection_ = c;
+    root_ = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+    clipboardAtom_ = intern(c, "CLIPBOARD");
+    return clipboardAtom_ != XCB_ATOM_NONE;
+}
+
+std::optional<bool> X11SelectionReader::hasOwner() {
+    std::lock_guard lock(mutex_);
+    if (!connect()) return std::nullopt;
+    Reply<xcb_get_selection_owner_reply_t> r(xcb_get_selection_owner_reply(
+        connection_, xcb_get_selection_owner(connection_, clipboardAtom_), nullptr));
+    if (!r) return std::nullopt;
+    return r->owner != XCB_NONE;
+}
+
+X11SelectionReader::Result X11SelectionReader::readText() {
+    const Clock::time_point deadline = Clock::now() + deadline_;
+    std::lock_guard lock(mutex_);
+    if (!connect()) return {Outcome::Failed, {}};
+    xcb_connection_t* c = connection_;
+
+    Reply<xcb_get_selection_owner_reply_t> owner(
+        xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, clipboardAtom_), nullptr));
+    if (!owner) return {Outcome::Failed, {}};
+    if (owner->owner == XCB_NONE) return {Outcome::NoOwner, {}};
+
+    Atoms atoms{};
+    atoms.clipboard = clipboardAtom_;
+    atoms.targets = intern(c, "TARGETS");
+    atoms.incr = intern(c, "INCR");
+    atoms.property = intern(c, "PURLO_SELECTION");
+    atoms.utf8String = intern(c, "UTF8_STRING");
+    atoms.textPlainUtf8 = intern(c, "text/plain;charset=utf-8");
+    atoms.textPlain = intern(c, "text/plain");
+
+    Transfer transfer(c, root_, atoms, deadline);
+
+    // Best first. STRING is Latin-1 by definition; Qt and GTK offer
+    // "text/plain" as UTF-8.
+    struct Candidate {
+        xcb_atom_t atom;
+        bool latin1;
+    };
+    const Candidate preferred[] = {{atoms.utf8String, false},
+                                   {atoms.textPlainUtf8, false},
+                                   {XCB_ATOM_STRING, true},
+                                   {atoms.textPlain, false}};
+
+    std::string data;
+    xcb_atom_t type = XCB_ATOM_NONE;
+    std::vector<Candidate> order;
+    switch (transfer.convert(atoms.targets, data, type)) {
+        case Transfer::Status::Ok: {
+            const auto* list = reinterpret_cast<const xcb_atom_t*>(data.data());
+            const std::size_t n = type == XCB_ATOM_ATOM ? data.size() / sizeof(xcb_atom_t) : 0;
+            for (const Candidate& want : preferred)
+                for (std::size_t i = 0; i < n; ++i)
+                    if (list[i] == want.atom) {
+                        order.push_back(want);
+                        break;
+                    }
+            if (order.empty()) return {Outcome::NoText, {}};
+            break;
+        }
+        case Transfer::Status::Refused:
+            // An old owner that cannot list its targets: just ask for text.
+            order = {preferred[0], preferred[2]};
+            break;
+        case Transfer::Status::TimedOut:
+            return {Outcome::TimedOut, {}};
+        case Transfer::Status::Failed:
+            return {Outcome::Failed, {}};
+    }
+
+    for (const Candidate& candidate : order) {
+        switch (transfer.convert(candidate.atom, data, type)) {
+            case Transfer::Status::Ok:
+                if (candidate.latin1) return {Outcome::Text, latin1ToUtf8(data)};
+                // Text that is not UTF-8 would be damaged by cleaning and
+                // writing back; leave such a clipboard alone.
+                if (!validUtf8(data)) return {Outcome::Failed, {}};
+                return {Outcome::Text, std::move(data)};
+            case Transfer::Status::Refused:
+                continue;
+            case Transfer::Status::TimedOut:
+                return {Outcome::TimedOut, {}};
+            case Transfer::Status::Failed:
+                return {Outcome::Failed, {}};
+        }
+    }
+    return {Outcome::NoText, {}};
+}
+
+}  // namespace purlo
