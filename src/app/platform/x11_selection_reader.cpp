@@ -32,7 +32,7 @@ using Reply = std::unique_ptr<T, FreeDeleter>;
 xcb_atom_t intern(xcb_connection_t* c, const char* name) {
     Reply<xcb_intern_atom_reply_t> r(
         xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(std::strlen(name)), name), nullptr));
-    return r ? r->atom : XCB_ATOM_NONE;
+    return r ? r->atom : xcb_atom_t(XCB_ATOM_NONE);
 }
 
 struct Atoms {
@@ -64,9 +64,8 @@ std::string latin1ToUtf8(const std::string& s) {
     return out;
 }
 
-// One transfer, on a fresh requestor window: when a transfer is abandoned,
-// destroying its window makes the server drop whatever the owner sends late,
-// so it cannot be mistaken for the answer to a later read.
+// One transfer, on a fresh requestor window, so that whatever an owner sends
+// late to an abandoned read cannot be mistaken for the answer to a later one.
 class Transfer {
 public:
     enum class Status { Ok, Refused, TimedOut, Failed };
@@ -78,8 +77,16 @@ public:
                           XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK, &mask);
     }
     ~Transfer() {
-        xcb_destroy_window(c_, window_);
+        if (!keepWindow_) xcb_destroy_window(c_, window_);
         xcb_flush(c_);
+    }
+
+    // An owner that was only slow answers later into this window; were it
+    // gone, the owner would get BadWindow, and xclip for one dies of that
+    // and takes the user's clipboard with it. So a window given up on stays.
+    xcb_window_t keepWindow() {
+        keepWindow_ = true;
+        return window_;
     }
 
     // Asks the owner for `target`; `data` and `type` receive the answer.
@@ -165,6 +172,7 @@ private:
     const Atoms& atoms_;
     Clock::time_point deadline_;
     xcb_window_t window_;
+    bool keepWindow_ = false;
 };
 
 }  // namespace
@@ -173,7 +181,16 @@ X11SelectionReader::X11SelectionReader(std::string display, std::chrono::millise
     : display_(std::move(display)), deadline_(deadline) {}
 
 X11SelectionReader::~X11SelectionReader() {
-    if (connection_) xcb_disconnect(connection_);
+    if (connection_) xcb_disconnect(connection_);  // takes the kept windows along
+}
+
+void X11SelectionReader::keep(unsigned window) {
+    kept_.push_back(window);
+    // Bounded: after this many stalls the oldest window goes after all.
+    if (kept_.size() > 16) {
+        xcb_destroy_window(connection_, kept_.front());
+        kept_.erase(kept_.begin());
+    }
 }
 
 bool X11SelectionReader::connect() {
@@ -181,6 +198,7 @@ bool X11SelectionReader::connect() {
     if (connection_) {
         xcb_disconnect(connection_);
         connection_ = nullptr;
+        kept_.clear();  // they went with the old connection
     }
     xcb_connection_t* c = xcb_connect(display_.empty() ? nullptr : display_.c_str(), nullptr);
     if (xcb_connection_has_error(c)) {
@@ -256,6 +274,7 @@ X11SelectionReader::Result X11SelectionReader::readText() {
             order = {preferred[0], preferred[2]};
             break;
         case Transfer::Status::TimedOut:
+            keep(transfer.keepWindow());
             return {Outcome::TimedOut, {}};
         case Transfer::Status::Failed:
             return {Outcome::Failed, {}};
@@ -272,6 +291,7 @@ X11SelectionReader::Result X11SelectionReader::readText() {
             case Transfer::Status::Refused:
                 continue;
             case Transfer::Status::TimedOut:
+                keep(transfer.keepWindow());
                 return {Outcome::TimedOut, {}};
             case Transfer::Status::Failed:
                 return {Outcome::Failed, {}};

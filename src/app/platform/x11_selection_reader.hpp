@@ -12,6 +12,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 struct xcb_connection_t;
 
@@ -40,6 +41,7 @@ public:
 
 private:
     bool connect();  // with mutex_ held
+    void keep(unsigned window);  // with mutex_ held
 
     std::string display_;
     std::chrono::milliseconds deadline_;
@@ -47,6 +49,7 @@ private:
     xcb_connection_t* connection_ = nullptr;
     unsigned root_ = 0;
     unsigned clipboardAtom_ = 0;
+    std::vector<unsigned> kept_;  // requestor windows of reads given up on
 };
 
 }  // namespace purlo
