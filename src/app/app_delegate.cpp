@@ -1,0 +1,135 @@
+#include "app/app_delegate.hpp"
+
+#include "app/popup_window.hpp"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QCursor>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QScreen>
+
+#include <cstdio>
+
+namespace purlo {
+
+namespace {
+
+QString text(const char* s) { return QString::fromUtf8(s); }
+
+QRect screenAreaAt(const QPoint& p) {
+    QScreen* screen = QGuiApplication::screenAt(p);
+    if (!screen) screen = QGuiApplication::primaryScreen();
+    return screen ? screen->availableGeometry() : QRect();
+}
+
+}  // namespace
+
+AppDelegate::AppDelegate(Services services, QObject* parent)
+    : QObject(parent), services_(std::move(services)), statusMenu_(std::make_unique<QMenu>()) {
+    if (!services_.quit) services_.quit = [] { QCoreApplication::exit(0); };
+    if (!services_.pointer) services_.pointer = [] { return QCursor::pos(); };
+}
+
+AppDelegate::~AppDelegate() = default;
+
+void AppDelegate::applicationDidFinishLaunching() {
+    // The icon and its click handling.
+    statusItem_ = services_.makeStatusItem ? services_.makeStatusItem() : nullptr;
+    if (statusItem_) {
+        connect(statusItem_.get(), &StatusItem::activated, this, &AppDelegate::handleStatusItemClick);
+        if (statusItem_->isAvailable()) {
+            statusItem_->setIcon(statusIcon());
+            statusItem_->setToolTip(text(kToolTip));
+            statusItem_->show();
+        } else {
+            std::fputs("purlo: no system tray found, so the icon could not be shown; "
+                       "Super+Shift+V still cleans the clipboard\n",
+                       stderr);
+        }
+    }
+
+    // The menu's one item, handled by the delegate; no keyboard shortcut.
+    statusMenu_->addAction(QStringLiteral("Close"));
+    const auto items = statusMenu_->actions();
+    if (!items.isEmpty()) connect(items.first(), &QAction::triggered, this, &AppDelegate::closeTool);
+
+    hotkeyResult_ = registerGlobalHotkey();
+
+    // No taskbar presence needs nothing more: the program opens no ordinary
+    // window, and its popups are override-redirect.
+
+    // Announcing a shortcut that does not work would be a failure reported
+    // as success: say so instead, and keep running for the icon.
+    const QString body = hotkeyResult_.ok ? text(kReadyText)
+                         : hotkeyResult_.taken
+                             ? text(kTakenText)
+                             : QStringLiteral("\u2318\u21E7V is unavailable: %1")
+                                   .arg(QString::fromStdString(hotkeyResult_.reason));
+    if (!hotkeyResult_.ok && statusItem_ && statusItem_->isAvailable()) statusItem_->setToolTip(body);
+    showNotification(text(kAppTitle), body);
+}
+
+QRect AppDelegate::iconRect() const { return statusItem_ ? statusItem_->geometry() : QRect(); }
+
+void AppDelegate::togglePopover() {
+    if (!statusItem_) return;
+    if (!popover_) popover_ = std::make_unique<PopupWindow>();
+    if (popover_->isVisible()) {
+        popover_->markClosedByToggle();
+        popover_->hide();
+        return;
+    }
+    // The press on the icon that closed the panel from outside also arrives
+    // here as a click: it closes, it does not reopen.
+    if (popover_->justDismissed()) return;
+    const QPoint pointer = services_.pointer();
+    popover_->showAt(pointer, iconRect());
+}
+
+void AppDelegate::handleStatusItemClick(QSystemTrayIcon::ActivationReason reason) {
+    // Everything but the context (right) button counts as a left click.
+    if (reason != QSystemTrayIcon::Context) {
+        togglePopover();
+        return;
+    }
+    if (popover_) {
+        popover_->markClosedByToggle();
+        popover_->hide();
+    }
+    const QRect icon = iconRect();
+    const QPoint pointer = services_.pointer();
+    const QSize size = statusMenu_->sizeHint();
+    // 4 px below the icon's lower-left corner, or at the pointer when the
+    // tray does not say where the icon is.
+    const QPoint at = icon.isEmpty() ? pointer : QPoint(icon.left(), icon.bottom() + 1 + 4);
+    statusMenu_->popup(popupPosition(QRect(), at, size, screenAreaAt(at)));
+}
+
+void AppDelegate::closeTool() { services_.quit(); }
+
+RegistrationResult AppDelegate::registerGlobalHotkey() {
+    hotkey_ = services_.makeHotkey ? services_.makeHotkey() : nullptr;
+    if (!hotkey_) return {false, "no global shortcut support on this desktop", false};
+    connect(hotkey_.get(), &HotkeyBackend::activated, this, &AppDelegate::onHotkey);
+    RegistrationResult r = hotkey_->registerHotkey(kCleanHotkey);
+    if (!r.ok) {
+        std::fprintf(stderr, "purlo: Super+Shift+V could not be registered (%s): %s\n", hotkey_->name(),
+                     r.reason.c_str());
+    }
+    return r;
+}
+
+void AppDelegate::onHotkey(HotkeyId id) {
+    // The id alone decides; the run is queued, never done inside the event.
+    if (id.id != kCleanHotkey.id) return;
+    if (services_.cleanOnce) services_.cleanOnce();
+}
+
+void AppDelegate::showNotification(const QString& title, const QString& body) {
+    if (!services_.notifier) return;
+    const QByteArray t = title.toUtf8(), b = body.toUtf8();
+    services_.notifier->deliver({t.constData(), std::size_t(t.size())}, {b.constData(), std::size_t(b.size())});
+}
+
+}  // namespace purlo

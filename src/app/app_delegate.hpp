@@ -1,0 +1,71 @@
+#pragma once
+// The one object that owns the program's state for the whole run: the tray
+// icon, the panel popup (made on the first left click), the menu and the
+// global shortcut.
+
+#include "app/hotkey/hotkey_backend.hpp"
+#include "app/status_item.hpp"
+#include "cleaning/pasteboard.hpp"
+
+#include <QObject>
+#include <QPoint>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+class QMenu;
+
+namespace purlo {
+
+class PopupWindow;
+
+// Texts the user sees at launch.
+inline constexpr const char* kAppTitle = "Purlo";
+inline constexpr const char* kReadyText = "Ready! Press \u2318\u21E7V to clean clipboard";
+inline constexpr const char* kTakenText = "\u2318\u21E7V is unavailable: another program uses it";
+inline constexpr const char* kToolTip = "Purlo \u2014 Super+Shift+V cleans the clipboard";
+
+class AppDelegate : public QObject {
+    Q_OBJECT
+public:
+    // Everything the delegate reaches outside itself, so that tests can
+    // stand in for the tray, the shortcut and the desktop.
+    struct Services {
+        std::function<std::unique_ptr<StatusItem>()> makeStatusItem;
+        std::function<std::unique_ptr<HotkeyBackend>()> makeHotkey;
+        Notifier* notifier = nullptr;
+        std::function<void()> cleanOnce;  // queue one cleaning run
+        std::function<void()> quit;       // end the process with status 0
+        std::function<QPoint()> pointer;  // where the pointer is now
+    };
+
+    explicit AppDelegate(Services services, QObject* parent = nullptr);
+    ~AppDelegate() override;
+
+    // The launch sequence; runs once, after the event loop has started.
+    void applicationDidFinishLaunching();
+    void togglePopover();
+    void handleStatusItemClick(QSystemTrayIcon::ActivationReason reason);
+    void closeTool();
+    RegistrationResult registerGlobalHotkey();
+    void showNotification(const QString& title, const QString& body);
+
+    StatusItem* statusItem() const { return statusItem_.get(); }
+    PopupWindow* popover() const { return popover_.get(); }
+    QMenu* statusMenu() const { return statusMenu_.get(); }
+    const RegistrationResult& hotkeyResult() const { return hotkeyResult_; }
+
+private:
+    void onHotkey(HotkeyId id);
+    QRect iconRect() const;
+
+    Services services_;
+    std::unique_ptr<StatusItem> statusItem_;
+    std::unique_ptr<PopupWindow> popover_;
+    std::unique_ptr<QMenu> statusMenu_;
+    std::unique_ptr<HotkeyBackend> hotkey_;
+    RegistrationResult hotkeyResult_;
+};
+
+}  // namespace purlo
