@@ -123,7 +123,8 @@ scripts=$(cd "$scratch/control" && ls preinst postinst prerm postrm 2>/dev/null)
 root="$scratch/root"
 dpkg-deb -x "$deb" "$root" || { echo "package-test: dpkg-deb -x failed" >&2; exit 1; }
 
-# Every library the programs load must come with its package in Depends.
+# Every library the programs link directly must come with its package in
+# Depends; what those libraries load in turn their own packages bring.
 for bin in purlo purlo-clean; do
     [[ -x "$root/usr/bin/$bin" ]] || continue
     file -b "$root/usr/bin/$bin" | grep -q ', stripped' && pass "$bin is stripped" || fail "$bin is not stripped"
@@ -137,7 +138,10 @@ for bin in purlo purlo-clean; do
         else
             fail "$bin loads $(basename "$lib") from $owner, which Depends does not name"
         fi
-    done < <(ldd "$root/usr/bin/$bin" | awk '$2 == "=>" && $3 ~ /^\// { print $3 }' | sort -u)
+    done < <(needed=$(readelf -d "$root/usr/bin/$bin" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p')
+             ldd "$root/usr/bin/$bin" | awk -v needed="$needed" '
+                 BEGIN { n = split(needed, list, "\n"); for (i = 1; i <= n; i++) want[list[i]] = 1 }
+                 $2 == "=>" && $3 ~ /^\// && ($1 in want) { print $3 }' | sort -u)
 done
 
 for s in "${icon_sizes[@]}"; do
