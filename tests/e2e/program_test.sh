@@ -1,0 +1,170 @@
+#!/usr/bin/env bash
+# The whole tray program on a real X server, tray host and notification
+# daemon (run by harness.sh --tray --notifications). Each press is a real key
+# event from xdotool, each clipboard owner a real program (xclip, clip_owner),
+# and what the user would see is read back from the clipboard and dunst.
+#   program_test.sh PATH-TO-purlo PATH-TO-clip_owner
+set -u
+purlo=${1:?purlo}
+clip_owner=${2:?clip_owner}
+work=${PURLO_HARNESS_DIR:?run me through tests/e2e/harness.sh}
+passed=0 failed=0
+check() {  # name, status (0 = ok), detail on failure
+    if [[ $2 -eq 0 ]]; then passed=$((passed + 1)); echo "ok: $1"; else failed=$((failed + 1)); echo "FAIL: $1: ${3:-}"; fi
+}
+# Polls CMD until it succeeds, at most $1 seconds; the status says which.
+until_ok() {
+    local limit=$1; shift
+    local end=$((SECONDS + limit))
+    until "$@"; do
+        ((SECONDS >= end)) && return 1
+        sleep 0.05
+    done
+}
+clip() { xclip -o -selection clipboard "$@" 2>/dev/null; }
+targets() { clip -t TARGETS | sort | tr '\n' ' '; }
+owner() { "$PURLO_SELECTION_OWNER" CLIPBOARD 2>/dev/null; }
+notes_total() {
+    echo $(($(dunstctl count displayed) + $(dunstctl count history) + $(dunstctl count waiting)))
+}
+# "summary|body" of every notification so far, oldest first, the body as
+# it was sent.
+notes() {
+    dunstctl close-all
+    dunstctl history | python3 -c '
+import json, sys
+for n in reversed(json.load(sys.stdin)["data"][0]):
+    print(n["summary"]["data"] + "|" + n["body"]["data"])'
+}
+# Owns CLIPBOARD with plain text through xclip, returning once it does.
+own_text() {
+    printf '%s' "$1" | xclip -selection clipboard -i -quiet >/dev/null 2>&1 &
+    owner_pid=$!
+    until_ok 5 bash -c '[[ -n $(xclip -o -selection clipboard -t TARGETS 2>/dev/null) ]]'
+}
+# Presses Super+Shift+V and waits for the clipboard to read $1.
+press_until() {
+    local want=$1
+    xdotool key super+shift+v
+    until_ok 5 bash -c '[[ $(xclip -o -selection clipboard 2>/dev/null) == "$0" ]]' "$want"
+}
+expected_targets="MULTIPLE SAVE_TARGETS STRING TARGETS TEXT TIMESTAMP UTF8_STRING text/plain "
+
+"$purlo" 2>"$work/purlo.err" &
+purlo_pid=$!
+trap 'kill $purlo_pid 2>/dev/null; kill $owner_pid 2>/dev/null' EXIT
+
+# The icon docks: purlo's window gets reparented into the tray host.
+docked() {
+    local w
+    for w in $(xdotool search --classname purlo 2>/dev/null); do
+        [[ $(xwininfo -id "$w" -tree | sed -n 's/.*Parent window id: \(0x[0-9a-f]*\).*/\1/p') != \
+           $(xwininfo -root | sed -n 's/.*Window id: \(0x[0-9a-f]*\).*/\1/p') ]] && { icon=$w; return 0; }
+    done
+    return 1
+}
+until_ok 10 docked; check "the icon docks in the tray" $? "$(cat "$work/purlo.err")"
+until_ok 5 bash -c '(( $(dunstctl count displayed) + $(dunstctl count history) >= 1 ))'
+notes | grep -qxF "Purlo|Ready! Press ⌘⇧V to clean clipboard"; check "the launch notification" $? "$(notes)"
+
+# A plain owner: cleaned, one plain-text representation, one notification.
+own_text $'  See  https://host/a?id=1&utm_source=mail\n\nand https://host/b?fbclid=9 '
+before=$(notes_total)
+press_until "See https://host/a?id=1 and https://host/b"; check "Super+Shift+V cleans a plain owner" $? "$(clip)"
+[[ $(targets) == "$expected_targets" ]]; check "only plain-text targets remain" $? "$(targets)"
+until_ok 5 bash -c '(( $(dunstctl count displayed) + $(dunstctl count history) > $0 ))' "$before"
+# With body markup the & must travel escaped, or the server would eat it.
+amp="&"
+dbus-send --session --print-reply --dest=org.freedesktop.Notifications /org/freedesktop/Notifications \
+    org.freedesktop.Notifications.GetCapabilities 2>/dev/null | grep -q '"body-markup"' && amp="&amp;"
+[[ $(notes | tail -n 1) == "✓ Purlo|Removed formatting $amp cleaned URLs" && $(notes_total) -eq $((before + 1)) ]]
+check "one cleaning notification, & shown as &" $? "$(notes | tail -n 2)"
+
+# A rich owner: text, HTML and an image become the plain text alone.
+printf 'Rich\t text' >"$work/t"; printf '<b>Rich</b> text' >"$work/h"; printf '\x89PNG' >"$work/i"
+"$clip_owner" text/plain="$work/t" text/html="$work/h" image/png="$work/i" >"$work/owner.out" &
+owner_pid=$!
+until_ok 5 grep -q ready "$work/owner.out"
+press_until "Rich text"; check "a rich owner becomes plain text" $? "$(clip)"
+[[ $(targets) == "$expected_targets" ]]; check "no HTML or image left" $? "$(targets)"
+
+# Owners with no plain text, and the wrong combinations: nothing changes.
+# (Nothing to wait for here: a bounded look for a change that must not come.)
+unchanged_after() {  # keys, owner window before
+    local count=$(notes_total)
+    xdotool key "$1"
+    ! until_ok 2 bash -c '[[ $("$PURLO_SELECTION_OWNER" CLIPBOARD 2>/dev/null) != "$0" ]]' "$2" &&
+        [[ $(notes_total) -eq $count ]]
+}
+for kind in html image; do
+    if [[ $kind == html ]]; then spec="text/html=$work/h"; else spec="image/png=$work/i"; fi
+    kill $owner_pid 2>/dev/null
+    "$clip_owner" "$spec" >"$work/owner.out" &
+    owner_pid=$!
+    until_ok 5 grep -q ready "$work/owner.out"
+    was=$(owner); types=$(targets)
+    unchanged_after super+shift+v "$was" && [[ $(targets) == "$types" ]]
+    check "a $kind-only owner is left as it was" $? "$(targets)"
+done
+kill $owner_pid 2>/dev/null
+own_text "dirty  https://h/?ref=1"
+was=$(owner)
+for keys in ctrl+shift+v super+v; do
+    unchanged_after "$keys" "$was" && [[ $(clip) == "dirty  https://h/?ref=1" ]]
+    check "$keys does nothing" $? "$(clip)"
+done
+
+# A second purlo says so and leaves the first one working.
+"$purlo" >"$work/second.out" 2>"$work/second.err"; rc=$?
+[[ $rc -eq 0 && $(wc -l <"$work/second.err") -eq 1 ]] && kill -0 $purlo_pid
+check "a second instance exits 0 with one line" $? "rc=$rc $(cat "$work/second.err")"
+press_until "dirty https://h/"; check "the first instance still cleans" $? "$(clip)"
+
+# An owner that stalls costs about two seconds; the next press works.
+kill $owner_pid 2>/dev/null
+own_text "stalled  text"
+kill -STOP $owner_pid
+t0=$SECONDS
+xdotool key super+shift+v
+kill -CONT $owner_pid 2>/dev/null; kill $owner_pid 2>/dev/null
+own_text "live  text"
+press_until "live text"; rc=$?
+((rc == 0 && SECONDS - t0 <= 6)); check "a stalled owner does not block the next press" $? "rc=$rc after $((SECONDS - t0)) s"
+
+# Left click: the 280x300 panel; a click elsewhere closes it.
+panel_shown() { xdotool search --onlyvisible --classname purlo 2>/dev/null | while read -r w; do
+    xwininfo -id "$w" | grep -q 'Width: 280' && xwininfo -id "$w" | grep -q 'Height: 300' && echo "$w"; done | grep -q .; }
+if [[ -n ${icon:-} ]]; then
+    xdotool mousemove --window "$icon" 4 4 click 1
+    until_ok 5 panel_shown; check "a left click shows the 280x300 panel" $?
+    xdotool mousemove 600 500 click 1
+    ! until_ok 0 panel_shown || until_ok 5 bash -c '! xdotool search --onlyvisible --classname purlo 2>/dev/null | while read -r w; do xwininfo -id "$w" | grep -q "Width: 280" && echo x; done | grep -q .'
+    check "a click outside closes the panel" $?
+
+    # Right click: the menu; its one item, Close, ends purlo with status 0.
+    xdotool mousemove --window "$icon" 4 4 click 3
+    menu_shown() { menu=$(xdotool search --onlyvisible --classname purlo 2>/dev/null | while read -r w; do
+        [[ $w != "$icon" ]] && xwininfo -id "$w" | grep -q 'Map State: IsViewable' && echo "$w"; done | head -n 1); [[ -n $menu ]]; }
+    until_ok 5 menu_shown; check "a right click shows the menu" $?
+    [[ -n ${menu:-} ]] && xdotool mousemove --window "$menu" 12 10 click 1
+    until_ok 5 bash -c '! kill -0 $0 2>/dev/null' "$purlo_pid"; wait "$purlo_pid"; rc=$?
+    check "Close quits with status 0" $((rc != 0)) "rc=$rc"
+else
+    check "clicks need the docked icon" 1 "no icon window"
+fi
+kill $purlo_pid 2>/dev/null; wait $purlo_pid 2>/dev/null
+
+# A combination another client holds: the launch says it is unavailable.
+printf '"true"\n  Mod4+Shift + v\n' >"$work/xbindkeysrc"
+xbindkeys -n -f "$work/xbindkeysrc" & xbk=$!
+sleep 0.5  # xbindkeys prints nothing once it grabbed; give it a moment
+before=$(notes_total)
+"$purlo" 2>"$work/purlo2.err" &
+purlo_pid=$!
+until_ok 10 bash -c '(( $(dunstctl count displayed) + $(dunstctl count history) > $0 ))' "$before"
+notes | tail -n 1 | grep -qxF "Purlo|⌘⇧V is unavailable: another program uses it"
+check "a taken combination is reported at launch" $? "$(notes | tail -n 1) $(cat "$work/purlo2.err")"
+kill $xbk $purlo_pid 2>/dev/null
+
+echo "e2e: $passed passed, $failed failed"
+((failed == 0))
