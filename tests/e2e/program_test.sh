@@ -97,9 +97,9 @@ unchanged_after() {  # keys, owner window before
         [[ $(notes_total) -eq $count ]]
 }
 for kind in html image; do
-    if [[ $kind == html ]]; then spec="text/html=$work/h"; else spec="image/png=$work/i"; fi
+    if [[ $kind == html ]]; then offer="text/html=$work/h"; else offer="image/png=$work/i"; fi
     kill $owner_pid 2>/dev/null
-    "$clip_owner" "$spec" >"$work/owner.out" &
+    "$clip_owner" "$offer" >"$work/owner.out" &
     owner_pid=$!
     until_ok 5 grep -q ready "$work/owner.out"
     was=$(owner); types=$(targets)
