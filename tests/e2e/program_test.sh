@@ -155,9 +155,12 @@ fi
 kill $purlo_pid 2>/dev/null; wait $purlo_pid 2>/dev/null
 
 # A combination another client holds: the launch says it is unavailable.
-printf '"true"\n  Mod4+Shift + v\n' >"$work/xbindkeysrc"
+# xbindkeys says nothing once it has grabbed; its binding running on a real
+# press is the sign.
+printf '"touch %s"\n  Mod4+Shift + v\n' "$work/xbindkeys-fired" >"$work/xbindkeysrc"
 xbindkeys -n -f "$work/xbindkeysrc" & xbk=$!
-sleep 0.5  # xbindkeys prints nothing once it grabbed; give it a moment
+until_ok 10 bash -c 'xdotool key super+shift+v; [[ -e $0 ]]' "$work/xbindkeys-fired"
+check "xbindkeys holds Super+Shift+V" $?
 before=$(notes_total)
 "$purlo" 2>"$work/purlo2.err" &
 purlo_pid=$!
