@@ -46,6 +46,26 @@ bool endsWithPrepend(std::string_view s) {
     return cp >= 0 && u_getIntPropertyValue(cp, UCHAR_GRAPHEME_CLUSTER_BREAK) == U_GCB_PREPEND;
 }
 
+// White space collapsed the slow and obvious way, code point by code point
+// with ICU's White_Space property, to check the fast one against.
+std::string referenceNormalize(std::string_view s) {
+    std::string out;
+    const auto* b = reinterpret_cast<const uint8_t*>(s.data());
+    const auto n = static_cast<int32_t>(s.size());
+    for (int32_t i = 0; i < n;) {
+        const int32_t at = i;
+        UChar32 cp;
+        U8_NEXT(b, i, n, cp);
+        if (cp >= 0 && u_isUWhiteSpace(cp)) {
+            if (!out.empty() && out.back() != ' ') out.push_back(' ');
+        } else {
+            out.append(s.substr(static_cast<std::size_t>(at), static_cast<std::size_t>(i - at)));
+        }
+    }
+    if (!out.empty() && out.back() == ' ') out.pop_back();
+    return out;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -54,6 +74,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string address = purlo::removeTrackingParams(in);
     require(address.size() <= in.size(), "removing items made the address longer");
     require(purlo::removeTrackingParams(address) == address, "removing items twice changed the address");
+
+    require(purlo::normalizeWhitespace(in) == referenceNormalize(in), "white space collapsed wrongly");
 
     const std::string out = purlo::normalizeWhitespace(purlo::cleanURLs(in));
     require(out.size() <= in.size(), "cleaning made the text longer");
