@@ -37,18 +37,25 @@ std::string normalizeWhitespace(std::string_view text) {
 
     while (p < end) {
 #if defined(__SSE2__)
-        // Sixteen bytes at a time, by the same rule as the eight below.
+        // Sixteen bytes at a time when the only white space in them is
+        // ASCII and stands alone, not after a space already written: each
+        // such byte becomes one space in place. Prose with its line breaks
+        // stays on this path.
         if (end - p >= 16) {
             const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-            const __m128i control = _mm_cmpeq_epi8(_mm_max_epu8(x, _mm_set1_epi8(0x1F)), _mm_set1_epi8(0x1F));
+            const __m128i blank = _mm_set1_epi8(' ');
+            const __m128i tabToCr = _mm_sub_epi8(x, _mm_set1_epi8(0x09));  // 0..4 for \t \n \v \f \r
+            const __m128i white = _mm_or_si128(_mm_cmpeq_epi8(x, blank),
+                                               _mm_cmpeq_epi8(_mm_min_epu8(tabToCr, _mm_set1_epi8(4)), tabToCr));
             const __m128i leads = _mm_or_si128(
                 _mm_or_si128(_mm_cmpeq_epi8(x, _mm_set1_epi8(char(0xC2))), _mm_cmpeq_epi8(x, _mm_set1_epi8(char(0xE1)))),
                 _mm_or_si128(_mm_cmpeq_epi8(x, _mm_set1_epi8(char(0xE2))), _mm_cmpeq_epi8(x, _mm_set1_epi8(char(0xE3)))));
-            const unsigned spaces = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(x, _mm_set1_epi8(' '))));
-            const bool plain = _mm_movemask_epi8(_mm_or_si128(control, leads)) == 0 && (spaces & (spaces << 1)) == 0 &&
-                               !((spaces & 1) && (o == first || o[-1] == ' '));
+            const unsigned ws = static_cast<unsigned>(_mm_movemask_epi8(white));
+            const bool plain = _mm_movemask_epi8(leads) == 0 && (ws & (ws << 1)) == 0 &&
+                               !((ws & 1) && (o == first || o[-1] == ' '));
             if (plain) {
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(o), x);
+                const __m128i y = _mm_or_si128(_mm_andnot_si128(white, x), _mm_and_si128(white, blank));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(o), y);
                 o += 16;
                 p += 16;
                 continue;
