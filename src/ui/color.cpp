@@ -138,7 +138,7 @@ Color Color::fromHex(std::string_view text)
 
 QColor Color::toQColor() const
 {
-    // QColor's Rgb spec is sRGB, which is also what the raster paint engine
+    // QColor's Rgb colour model is sRGB, which is also what the raster paint engine
     // assumes when it draws onto the screen.
     return QColor::fromRgbF(static_cast<float>(red), static_cast<float>(green),
                             static_cast<float>(blue), static_cast<float>(opacity));
