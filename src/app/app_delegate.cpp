@@ -34,19 +34,18 @@ AppDelegate::AppDelegate(Services services, QObject* parent)
 AppDelegate::~AppDelegate() = default;
 
 void AppDelegate::applicationDidFinishLaunching() {
-    // The icon and its click handling.
+    // The icon and its click handling. Shown even when no tray runs yet: it
+    // docks when one starts (a session's panel often comes up after its
+    // autostart programs).
     statusItem_ = services_.makeStatusItem ? services_.makeStatusItem() : nullptr;
     if (statusItem_) {
         connect(statusItem_.get(), &StatusItem::activated, this, &AppDelegate::handleStatusItemClick);
-        if (statusItem_->isAvailable()) {
-            statusItem_->setIcon(statusIcon());
-            statusItem_->setToolTip(text(kToolTip));
-            statusItem_->show();
-        } else {
-            std::fputs("purlo: no system tray found, so the icon could not be shown; "
-                       "Super+Shift+V still cleans the clipboard\n",
-                       stderr);
+        if (!statusItem_->isAvailable()) {
+            std::fputs("purlo: no system tray yet; the icon appears when one starts\n", stderr);
         }
+        statusItem_->setIcon(statusIcon());
+        statusItem_->setToolTip(text(kToolTip));
+        statusItem_->show();
     }
 
     // The menu's one item, handled by the delegate; no keyboard shortcut.
@@ -61,12 +60,16 @@ void AppDelegate::applicationDidFinishLaunching() {
 
     // Announcing a shortcut that does not work would be a failure reported
     // as success: say so instead, and keep running for the icon.
+    showShortcutStatus();
+}
+
+void AppDelegate::showShortcutStatus() {
     const QString body = hotkeyResult_.ok ? text(kReadyText)
                          : hotkeyResult_.taken
                              ? text(kTakenText)
                              : QStringLiteral("\u2318\u21E7V is unavailable: %1")
                                    .arg(QString::fromStdString(hotkeyResult_.reason));
-    if (!hotkeyResult_.ok && statusItem_ && statusItem_->isAvailable()) statusItem_->setToolTip(body);
+    if (statusItem_) statusItem_->setToolTip(hotkeyResult_.ok ? text(kToolTip) : body);
     showNotification(text(kAppTitle), body);
 }
 
@@ -112,6 +115,10 @@ RegistrationResult AppDelegate::registerGlobalHotkey() {
     hotkey_ = services_.makeHotkey ? services_.makeHotkey() : nullptr;
     if (!hotkey_) return {false, "no global shortcut support on this desktop", false};
     connect(hotkey_.get(), &HotkeyBackend::activated, this, &AppDelegate::onHotkey);
+    connect(hotkey_.get(), &HotkeyBackend::registrationChanged, this, [this](const RegistrationResult& now) {
+        hotkeyResult_ = now;
+        showShortcutStatus();
+    });
     RegistrationResult r = hotkey_->registerHotkey(kCleanHotkey);
     if (!r.ok) {
         std::fprintf(stderr, "purlo: Super+Shift+V could not be registered (%s): %s\n", hotkey_->name(),

@@ -58,6 +58,8 @@ public:
 
 private:
     void onHotkey(HotkeyId id);
+    // Tooltip and notification for hotkeyResult_.
+    void showShortcutStatus();
     QRect iconRect() const;
 
     Services services_;

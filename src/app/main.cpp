@@ -9,10 +9,18 @@
 #include "app/status_item.hpp"
 
 #include <QApplication>
+#include <QSocketNotifier>
 #include <QTimer>
 
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <csignal>
 #include <cstdio>
+#include <chrono>
+#include <cstdlib>
 #include <cstring>
+#include <string>
 
 #ifndef PURLO_VERSION
 #error "PURLO_VERSION must be defined by the build"
@@ -25,6 +33,37 @@ constexpr const char* kUsage =
     "Puts Purlo's icon in the tray. Super+Shift+V cleans the clipboard: rich\n"
     "formatting is dropped, tracking parameters leave http/https addresses,\n"
     "and white space collapses to single spaces.\n";
+
+// How long quitting waits for a clipboard manager to take our text.
+constexpr auto kHandOverLimit = std::chrono::seconds(3);
+
+// Qt takes -display before $DISPLAY; our own X connections must reach the
+// same server.
+std::string x11DisplayName(int argc, char** argv) {
+    for (int i = 1; i + 1 < argc; ++i)
+        if (std::strcmp(argv[i], "-display") == 0 || std::strcmp(argv[i], "--display") == 0) return argv[i + 1];
+    const char* env = std::getenv("DISPLAY");
+    return env ? env : "";
+}
+
+// SIGTERM, SIGINT and SIGHUP (a logout) end the event loop like Close does,
+// so that the clipboard is handed over on the way out. The handler only
+// writes to a socket; the loop does the rest.
+int signalFds[2] = {-1, -1};
+void onSignal(int) {
+    const char c = 1;
+    (void)!write(signalFds[1], &c, 1);
+}
+void quitOnSignals(QObject* parent) {
+    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalFds) != 0) return;
+    auto* notifier = new QSocketNotifier(signalFds[0], QSocketNotifier::Read, parent);
+    QObject::connect(notifier, &QSocketNotifier::activated, [] { QCoreApplication::exit(0); });
+    struct sigaction action {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int sig : {SIGTERM, SIGINT, SIGHUP}) sigaction(sig, &action, nullptr);
+}
 
 }  // namespace
 
@@ -49,11 +88,15 @@ int main(int argc, char** argv) {
     app.setApplicationVersion(QStringLiteral(PURLO_VERSION));
     app.setQuitOnLastWindowClosed(false);
 
-    purlo::SingleInstance instance;
+    const std::string display = x11DisplayName(argc, argv);
+    purlo::SingleInstance instance(purlo::SingleInstance::defaultKey(QString::fromStdString(display)));
     if (!instance.acquire()) {
         std::fputs("purlo: already running on this display; leaving that one as it is\n", stderr);
         return 0;
     }
+    quitOnSignals(&app);
+    // Readers that close their end early must not end the program.
+    std::signal(SIGPIPE, SIG_IGN);
 
     purlo::AppDelegate* delegate = nullptr;
     // Without a notification server the tray's own balloon says it.
@@ -64,17 +107,26 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "purlo: %s: %s\n", qPrintable(title), qPrintable(body));
         }
     });
-    std::unique_ptr<purlo::Pasteboard> pasteboard = purlo::makeClipboardPasteboard();
-    purlo::CleaningQueue queue(*pasteboard, notifier);
+    std::unique_ptr<purlo::ClipboardPasteboard> pasteboard = purlo::makeClipboardPasteboard(display);
+    auto queue = std::make_unique<purlo::CleaningQueue>(*pasteboard, notifier);
 
     purlo::AppDelegate::Services services;
     services.makeStatusItem = [] { return std::make_unique<purlo::TrayStatusItem>(); };
     services.makeHotkey = [] { return purlo::makeHotkeyBackend(); };
     services.notifier = &notifier;
-    services.cleanOnce = [&queue] { queue.enqueue(); };
+    services.cleanOnce = [&queue] { queue->enqueue(); };
     purlo::AppDelegate appDelegate(std::move(services));
     delegate = &appDelegate;
 
     QTimer::singleShot(0, &appDelegate, &purlo::AppDelegate::applicationDidFinishLaunching);
-    return app.exec();
+    const int status = app.exec();
+
+    // Whatever still reports on the way out must not reach a delegate that
+    // is about to go.
+    delegate = nullptr;
+    // A run in progress finishes (its write replaces the clipboard in one
+    // step, so it never leaves it empty); runs not yet started are dropped.
+    queue.reset();
+    pasteboard->handOver(kHandOverLimit);
+    return status;
 }

@@ -1,6 +1,7 @@
 #include "app/single_instance.hpp"
 
 #include <QLocalServer>
+#include <QRegularExpression>
 
 #include <unistd.h>
 
@@ -9,10 +10,17 @@ namespace purlo {
 SingleInstance::SingleInstance(QString key) : key_(std::move(key)) {}
 SingleInstance::~SingleInstance() = default;
 
-QString SingleInstance::defaultKey()
+QString SingleInstance::defaultKey(QString x11Display)
 {
     QString display = qEnvironmentVariable("WAYLAND_DISPLAY");
-    if (display.isEmpty()) display = qEnvironmentVariable("DISPLAY");
+    if (display.isEmpty()) {
+        // ":0", ":0.0" and "unix:0" are one server; the screen number and
+        // the local host name do not tell two displays apart.
+        display = x11Display.isEmpty() ? qEnvironmentVariable("DISPLAY") : x11Display;
+        static const QRegularExpression screen(QStringLiteral("\\.\\d+$"));
+        display.remove(screen);
+        if (display.startsWith(QLatin1String("unix:"))) display.remove(0, 4);
+    }
     return QStringLiteral("purlo-%1-%2").arg(::getuid()).arg(display);
 }
 

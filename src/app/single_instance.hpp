@@ -13,7 +13,7 @@ namespace purlo {
 class SingleInstance {
 public:
     // `key` tells programs apart that must not see each other (tests).
-    explicit SingleInstance(QString key = defaultKey());
+    explicit SingleInstance(QString key);
     ~SingleInstance();
 
     // False when another process holds the key already; true otherwise (also
@@ -25,7 +25,7 @@ public:
     // Keyed by user id and display. The socket lives in Linux's abstract
     // namespace, so nothing is written to disk and nothing stale survives a
     // crash.
-    static QString defaultKey();
+    static QString defaultKey(QString x11Display = {});
 
 private:
     QString key_;

@@ -17,26 +17,24 @@ std::optional<std::size_t> InMemoryPasteboard::itemCount() {
     return items_->size();
 }
 
-std::optional<std::string> InMemoryPasteboard::plainText(std::size_t index) {
+TextRead InMemoryPasteboard::plainText(std::size_t index) {
     ++plainTextReads;
-    std::optional<std::string> text;
-    if (items_ && index < items_->size()) text = (*items_)[index].plainText;
+    TextRead read;
+    if (readProblem) {
+        read.status = *readProblem;
+    } else if (items_ && index < items_->size() && (*items_)[index].plainText) {
+        read = {TextRead::Status::Text, *(*items_)[index].plainText};
+    }
     if (afterRead) afterRead();
-    return text;
+    return read;
 }
 
-void InMemoryPasteboard::clear() {
-    ++clears;
-    items_ = std::vector<Item>{};
-    ++changes_;
-}
-
-bool InMemoryPasteboard::writeString(std::string_view text) {
+WriteResult InMemoryPasteboard::writeString(std::string_view text) {
     ++writes;
-    if (!writesTakeEffect) return false;
+    if (writeOutcome != WriteResult::Written) return writeOutcome;
     items_ = std::vector<Item>{Item{std::string(text), {}}};
     ++changes_;
-    return true;
+    return WriteResult::Written;
 }
 
 }  // namespace purlo

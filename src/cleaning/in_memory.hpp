@@ -29,17 +29,18 @@ public:
     // Runs after each plainText() read, so a test can copy "from another
     // program" between the read and the write.
     std::function<void()> afterRead;
-    // When false, writeString() leaves the clipboard as it was and says so.
-    bool writesTakeEffect = true;
+    // What writeString() answers when it is not Written; the clipboard is
+    // then left as it was.
+    WriteResult writeOutcome = WriteResult::Written;
+    // What plainText() answers instead of the item's text, when set.
+    std::optional<TextRead::Status> readProblem;
 
     int plainTextReads = 0;
-    int clears = 0;
     int writes = 0;
 
     std::optional<std::size_t> itemCount() override;
-    std::optional<std::string> plainText(std::size_t index) override;
-    void clear() override;
-    bool writeString(std::string_view text) override;
+    TextRead plainText(std::size_t index) override;
+    WriteResult writeString(std::string_view text) override;
     std::uint64_t changeCount() override { return changes_; }
 
 private:

@@ -10,6 +10,24 @@
 
 namespace purlo {
 
+// One item's plain text, or why there is none.
+struct TextRead {
+    enum class Status {
+        Text,      // `text` holds it (UTF-8; possibly empty)
+        NoText,    // the item has no plain-text form
+        NoAnswer,  // the program holding the clipboard did not answer in time
+        TooLarge,  // more text than the pasteboard is willing to hold
+    };
+    Status status = Status::NoText;
+    std::string text;
+};
+
+enum class WriteResult {
+    Written,     // the clipboard now holds the text, and only it
+    Superseded,  // another program copied in between; its copy stays
+    Failed,      // nothing changed
+};
+
 class Pasteboard {
 public:
     virtual ~Pasteboard() = default;
@@ -18,16 +36,12 @@ public:
     // list at all.
     virtual std::optional<std::size_t> itemCount() = 0;
 
-    // The plain-text representation of item `index` (UTF-8), or nullopt when
-    // the item has none (or could not be read).
-    virtual std::optional<std::string> plainText(std::size_t index) = 0;
+    virtual TextRead plainText(std::size_t index) = 0;
 
-    // Removes every item and every representation.
-    virtual void clear() = 0;
-
-    // Makes `text` the one plain-text representation of the clipboard.
-    // Returns true only when that really took effect.
-    virtual bool writeString(std::string_view text) = 0;
+    // Replaces every item and every representation with `text` as the one
+    // plain string, in one step: unless it answers Written, whatever the
+    // clipboard held before is still there.
+    virtual WriteResult writeString(std::string_view text) = 0;
 
     // Grows whenever the clipboard's content changes, whoever changed it.
     virtual std::uint64_t changeCount() = 0;

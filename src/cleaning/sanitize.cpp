@@ -21,20 +21,29 @@ void sanitizeClipboard(Pasteboard& pasteboard, Notifier& notifier) {
 
         const std::optional<std::size_t> count = pasteboard.itemCount();
         if (!count) return;
-        std::optional<std::string> text;
-        for (std::size_t i = 0; i < *count && !text; ++i) text = pasteboard.plainText(i);
-        if (!text || text->empty()) return;
+        TextRead read;
+        for (std::size_t i = 0; i < *count && read.status == TextRead::Status::NoText; ++i) {
+            read = pasteboard.plainText(i);
+        }
+        switch (read.status) {
+            case TextRead::Status::NoText: return;
+            case TextRead::Status::NoAnswer: notifier.deliver(kProblemTitle, kNoAnswerText); return;
+            case TextRead::Status::TooLarge: notifier.deliver(kProblemTitle, kTooLargeText); return;
+            case TextRead::Status::Text: break;
+        }
+        if (read.text.empty()) return;
 
-        const std::string cleaned = normalizeWhitespace(cleanURLs(*text));
+        const std::string cleaned = normalizeWhitespace(cleanURLs(read.text));
 
         // Never overwrite a newer copy with the cleaned form of an older one.
         if (pasteboard.changeCount() != seen) continue;
 
-        pasteboard.clear();
-        if (pasteboard.writeString(cleaned)) {
-            notifier.deliver(kCleanedTitle, kCleanedText);
-        } else {
-            notifier.deliver(kWriteFailedTitle, kWriteFailedText);
+        switch (pasteboard.writeString(cleaned)) {
+            case WriteResult::Written: notifier.deliver(kCleanedTitle, kCleanedText); return;
+            case WriteResult::Failed: notifier.deliver(kProblemTitle, kWriteFailedText); return;
+            // The newer copy stays, and the press it outran is not reported
+            // as done.
+            case WriteResult::Superseded: return;
         }
         return;
     }

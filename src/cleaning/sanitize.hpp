@@ -9,12 +9,15 @@ namespace purlo {
 
 inline constexpr std::string_view kCleanedTitle = "\u2713 Purlo";
 inline constexpr std::string_view kCleanedText = "Removed formatting & cleaned URLs";
-inline constexpr std::string_view kWriteFailedTitle = "Purlo";
+// Titles of the notifications that say a run did not clean.
+inline constexpr std::string_view kProblemTitle = "Purlo";
 inline constexpr std::string_view kWriteFailedText = "Could not write to the clipboard";
+inline constexpr std::string_view kNoAnswerText = "The program holding the clipboard did not answer";
+inline constexpr std::string_view kTooLargeText = "The clipboard is too large to clean";
 
-// Reads the first item's plain text, writes back
-// normalizeWhitespace(cleanURLs(text)) as the only content and notifies.
-// Stops quietly when there is no text.
+// Reads the first item's plain text, writes back its cleaned form as the
+// only content and notifies. Stops quietly when there is no text, or when
+// another program copies while it runs.
 void sanitizeClipboard(Pasteboard& pasteboard, Notifier& notifier);
 
 }  // namespace purlo

@@ -36,9 +36,8 @@ public:
         current_ = run;
         return 1;
     }
-    std::optional<std::string> plainText(std::size_t) override { return "run  " + std::to_string(current_); }
-    void clear() override {}
-    bool writeString(std::string_view text) override {
+    TextRead plainText(std::size_t) override { return {TextRead::Status::Text, "run  " + std::to_string(current_)}; }
+    WriteResult writeString(std::string_view text) override {
         if (marshalWrites) {
             // As the real clipboard does: the write happens on the GUI thread.
             QMetaObject::invokeMethod(qApp, [] {}, Qt::BlockingQueuedConnection);
@@ -48,7 +47,7 @@ public:
             written.emplace_back(text);
         }
         active_.fetch_sub(1);
-        return true;
+        return WriteResult::Written;
     }
     std::uint64_t changeCount() override { return 0; }
 

@@ -47,6 +47,9 @@ public:
 
 signals:
     void activated(purlo::HotkeyId id);
+    // The shortcut stopped working after it had been registered, or works
+    // again (a keyboard layout change, say).
+    void registrationChanged(const purlo::RegistrationResult& now);
 };
 
 // The backend that fits the running platform; a backend that registers
@@ -56,3 +59,4 @@ std::unique_ptr<HotkeyBackend> makeHotkeyBackend(QObject* parent = nullptr);
 }  // namespace purlo
 
 Q_DECLARE_METATYPE(purlo::HotkeyId)
+Q_DECLARE_METATYPE(purlo::RegistrationResult)

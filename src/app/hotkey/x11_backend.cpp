@@ -69,6 +69,7 @@ RegistrationResult X11HotkeyBackend::registerHotkey(HotkeyId id) {
     ungrabAll();
     RegistrationResult result = grabAll();
     registered_ = result.ok;
+    wanted_ = true;
     return result;
 }
 
@@ -156,12 +157,14 @@ void X11HotkeyBackend::ungrabAll() {
 
 void X11HotkeyBackend::regrabAfterMappingChange() {
     regrabPending_ = false;
-    if (!registered_) return;
+    if (!wanted_) return;
     ungrabAll();
-    // If the new layout's V is now taken, there is nobody to tell at this
-    // point; the shortcut is simply gone, as it would be after the layout
-    // lost its V key.
-    registered_ = grabAll().ok;
+    // The new layout's V may be taken, or gone; a later change may bring it
+    // back. Either way the program must stop (or start again) saying so.
+    const bool was = registered_;
+    RegistrationResult result = grabAll();
+    registered_ = result.ok;
+    if (registered_ != was) emit registrationChanged(result);
 }
 
 bool X11HotkeyBackend::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) {
@@ -177,7 +180,7 @@ bool X11HotkeyBackend::nativeEventFilter(const QByteArray& eventType, void* mess
     if (mappingChanged) {
         // Coalesce a burst of notifications into one re-grab, after Qt has
         // updated its own view of the keyboard.
-        if (registered_ && !regrabPending_) {
+        if (wanted_ && !regrabPending_) {
             regrabPending_ = true;
             QMetaObject::invokeMethod(this, [this] { regrabAfterMappingChange(); }, Qt::QueuedConnection);
         }

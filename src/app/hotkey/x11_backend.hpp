@@ -41,6 +41,7 @@ private:
     std::vector<Grab> grabs_;
     HotkeyId id_{};
     bool registered_ = false;
+    bool wanted_ = false;  // registerHotkey() ran: keep the grab across mapping changes
     bool regrabPending_ = false;
 
     std::uint16_t superMask_ = 0;

@@ -1,5 +1,6 @@
 #include "app/platform/clipboard_pasteboard.hpp"
 
+#include "app/platform/x11_selection_owner.hpp"
 #include "app/platform/x11_selection_reader.hpp"
 
 #include <QClipboard>
@@ -13,71 +14,48 @@
 namespace purlo {
 namespace {
 
-class ClipboardPasteboard final : public QObject, public Pasteboard {
+class QtPasteboard : public ClipboardPasteboard {
 public:
-    explicit ClipboardPasteboard(QObject* parent) : QObject(parent) {
-        QClipboard* clipboard = QGuiApplication::clipboard();
-        connect(clipboard, &QClipboard::changed, this, [this](QClipboard::Mode mode) {
+    QtPasteboard() {
+        connect(QGuiApplication::clipboard(), &QClipboard::changed, this, [this](QClipboard::Mode mode) {
             if (mode == QClipboard::Clipboard) changes_.fetch_add(1);
         });
-        if (QGuiApplication::platformName() == QLatin1String("xcb")) {
-            reader_.emplace(qEnvironmentVariable("DISPLAY").toStdString());
-        }
     }
 
+    // Not X11 (offscreen, and Wayland until it has its own): Qt reads, on
+    // the GUI thread, and a stalled owner holds that thread for as long as
+    // Qt waits for it.
     std::optional<std::size_t> itemCount() override {
-        // The X clipboard holds one item at most: whatever its owner offers.
-        if (reader_) {
-            const std::optional<bool> owned = reader_->hasOwner();
-            if (!owned) return std::nullopt;
-            return *owned ? 1 : 0;
-        }
         return onGuiThread([] {
             const QMimeData* data = QGuiApplication::clipboard()->mimeData(QClipboard::Clipboard);
             return std::optional<std::size_t>(data && !data->formats().isEmpty() ? 1 : 0);
         });
     }
 
-    std::optional<std::string> plainText(std::size_t index) override {
-        if (index != 0) return std::nullopt;
-        if (reader_) {
-            X11SelectionReader::Result r = reader_->readText();
-            if (r.outcome != X11SelectionReader::Outcome::Text) return std::nullopt;
-            return std::move(r.text);
-        }
-        // Not X11 (Wayland, offscreen): there is no second connection to
-        // read on, so Qt reads, on the GUI thread, and a stalled owner holds
-        // that thread for as long as Qt waits for it.
+    TextRead plainText(std::size_t index) override {
+        if (index != 0) return {};
         return onGuiThread([] {
             const QMimeData* data = QGuiApplication::clipboard()->mimeData(QClipboard::Clipboard);
-            if (!data || !data->hasText()) return std::optional<std::string>();
-            return std::optional<std::string>(data->text().toStdString());
+            if (!data || !data->hasText()) return TextRead{};
+            return TextRead{TextRead::Status::Text, data->text().toStdString()};
         });
     }
 
-    void clear() override {
-        onGuiThread([] {
-            QGuiApplication::clipboard()->clear(QClipboard::Clipboard);
-            return 0;
-        });
-    }
-
-    bool writeString(std::string_view text) override {
+    WriteResult writeString(std::string_view text) override {
         const QString s = QString::fromUtf8(text.data(), qsizetype(text.size()));
         return onGuiThread([&s] {
-            // Only text/plain: Qt then offers the plain-text targets alone
-            // (UTF8_STRING, STRING, TEXT, text/plain) and nothing rich.
             auto* data = new QMimeData;
             data->setText(s);
             QClipboard* clipboard = QGuiApplication::clipboard();
             clipboard->setMimeData(data, QClipboard::Clipboard);
-            return clipboard->ownsClipboard();
+            return clipboard->ownsClipboard() ? WriteResult::Written : WriteResult::Failed;
         });
     }
 
     std::uint64_t changeCount() override { return changes_.load(); }
+    bool handOver(std::chrono::milliseconds) override { return true; }  // Qt's own, at exit
 
-private:
+protected:
     // QClipboard belongs to the GUI thread; from elsewhere, hand the work
     // over and wait for it.
     template <typename F>
@@ -89,18 +67,64 @@ private:
     }
 
     std::atomic<std::uint64_t> changes_{0};
-    std::optional<X11SelectionReader> reader_;
+};
+
+// X11: the reader asks the owner for its text, the owner holds ours. Only
+// the change count still comes from Qt (its XFixes watch).
+class X11Pasteboard final : public QtPasteboard {
+public:
+    explicit X11Pasteboard(const std::string& display) : reader_(display), owner_(display) {}
+
+    std::optional<std::size_t> itemCount() override {
+        // Every run asks this first: the time taken here is the one its
+        // claim carries, so that any copy made after it wins.
+        runTime_ = owner_.serverTime();
+        if (owner_.ownedText()) return 1;
+        const std::optional<bool> owned = reader_.hasOwner();
+        if (!owned) return std::nullopt;
+        return *owned ? 1 : 0;  // the X clipboard holds one item at most
+    }
+
+    TextRead plainText(std::size_t index) override {
+        if (index != 0) return {};
+        // Ours: from memory; reading it through the server would only make
+        // the reply wait on our own serving.
+        if (auto own = owner_.ownedText()) return {TextRead::Status::Text, *own};
+        X11SelectionReader::Result r = reader_.readText();
+        switch (r.outcome) {
+            case X11SelectionReader::Outcome::Text: return {TextRead::Status::Text, std::move(r.text)};
+            case X11SelectionReader::Outcome::TimedOut: return {TextRead::Status::NoAnswer, {}};
+            case X11SelectionReader::Outcome::TooLarge: return {TextRead::Status::TooLarge, {}};
+            default: return {};
+        }
+    }
+
+    WriteResult writeString(std::string_view text) override {
+        const std::optional<xcb_timestamp_t> time = runTime_ ? runTime_ : owner_.serverTime();
+        if (!time) return WriteResult::Failed;
+        switch (owner_.claim(std::string(text), *time)) {
+            case X11SelectionOwner::Claim::Owned: return WriteResult::Written;
+            case X11SelectionOwner::Claim::Refused: return WriteResult::Superseded;
+            case X11SelectionOwner::Claim::Failed: return WriteResult::Failed;
+        }
+        return WriteResult::Failed;
+    }
+
+    bool handOver(std::chrono::milliseconds limit) override {
+        return !owner_.ownedText() || owner_.handOver(limit);
+    }
+
+private:
+    X11SelectionReader reader_;
+    X11SelectionOwner owner_;
+    std::optional<xcb_timestamp_t> runTime_;  // cleaning thread only
 };
 
 }  // namespace
 
-std::unique_ptr<Pasteboard> makeClipboardPasteboard(QObject* parent) {
-    // The pasteboard is owned through the unique_ptr; `parent` only places it
-    // in the GUI thread's object tree for thread affinity, so it is not
-    // parented (which would delete it twice).
-    auto board = std::make_unique<ClipboardPasteboard>(nullptr);
-    if (parent) board->moveToThread(parent->thread());
-    return board;
+std::unique_ptr<ClipboardPasteboard> makeClipboardPasteboard(const std::string& x11Display) {
+    if (QGuiApplication::platformName() == QLatin1String("xcb")) return std::make_unique<X11Pasteboard>(x11Display);
+    return std::make_unique<QtPasteboard>();
 }
 
 }  // namespace purlo

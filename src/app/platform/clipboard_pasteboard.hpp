@@ -5,13 +5,28 @@
 
 #include <QObject>
 
+#include <chrono>
 #include <memory>
+#include <string>
 
 namespace purlo {
 
+class ClipboardPasteboard : public QObject, public Pasteboard {
+public:
+    // Hands what the program still owns to a clipboard manager, when one
+    // runs, so that quitting does not empty the clipboard. GUI thread, after
+    // the last cleaning run has ended. True when there was nothing to hand
+    // over or the manager took it.
+    virtual bool handOver(std::chrono::milliseconds limit) = 0;
+
+protected:
+    using QObject::QObject;
+};
+
 // Construct on the GUI thread. Its methods may then be called from any
-// thread (the cleaning worker's, normally): reads never touch the GUI
-// thread on X11, writes are carried over to it and waited for.
-std::unique_ptr<Pasteboard> makeClipboardPasteboard(QObject* parent = nullptr);
+// thread (the cleaning worker's, normally). On X11 `x11Display` names the
+// server Qt uses; reads and writes then go over connections of their own and
+// never wait for the GUI thread.
+std::unique_ptr<ClipboardPasteboard> makeClipboardPasteboard(const std::string& x11Display);
 
 }  // namespace purlo

@@ -9,6 +9,8 @@
 #include <QThread>
 #include <QVariantMap>
 
+#include <utility>
+
 namespace purlo {
 namespace {
 
@@ -110,21 +112,47 @@ void DBusNotifier::askCapabilities() {
 }
 
 void DBusNotifier::send(const QString& title, const QString& body) {
+    if (!watchingClosed_) {
+        watchingClosed_ = QDBusConnection::sessionBus().connect(kService, kPath, kInterface,
+                                                                QStringLiteral("NotificationClosed"), this,
+                                                                SLOT(onClosed(uint, uint)));
+    }
+    Shown& shown = shown_[title];
+    // Until the server has said which id the previous one got, there is
+    // nothing to replace: keep only the newest and send it then.
+    if (shown.sending) {
+        shown.next = body;
+        return;
+    }
+    shown.sending = true;
     QDBusMessage call =
         QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("Notify"));
     // The summary is plain text by definition; only the body may be markup.
-    call << kAppName << uint(0) << QString() << title << bodyFor(body, bodyMarkup_) << QStringList()
+    call << kAppName << shown.id << QString() << title << bodyFor(body, bodyMarkup_) << QStringList()
          << QVariantMap() << int(-1);
     auto* watcher = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(call), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this,
             [this, title, body](QDBusPendingCallWatcher* w) {
                 w->deleteLater();
-                if (w->isError() && meansNoServer(w->error())) {
+                QDBusPendingReply<uint> reply = *w;
+                Shown& shown = shown_[title];
+                shown.sending = false;
+                shown.id = reply.isError() ? 0 : reply.value();
+                if (reply.isError() && meansNoServer(reply.error())) {
                     // The server went away: learn its successor's capabilities.
                     state_ = Capabilities::Unknown;
                     fallBack(title, body);
                 }
+                if (shown.next) {
+                    const QString next = *std::exchange(shown.next, std::nullopt);
+                    deliverHere(title, next);
+                }
             });
+}
+
+void DBusNotifier::onClosed(uint id, uint) {
+    for (Shown& shown : shown_)
+        if (shown.id == id) shown.id = 0;
 }
 
 void DBusNotifier::fallBack(const QString& title, const QString& body) {

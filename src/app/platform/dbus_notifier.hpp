@@ -4,10 +4,12 @@
 
 #include "cleaning/pasteboard.hpp"
 
+#include <QHash>
 #include <QObject>
 #include <QString>
 
 #include <functional>
+#include <optional>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -32,8 +34,18 @@ public:
     // read "&" as the start of an entity and show nothing or garbage.
     static QString bodyFor(const QString& text, bool serverUsesMarkup);
 
+private slots:
+    void onClosed(uint id, uint reason);
+
 private:
     enum class Capabilities { Unknown, Asking, Known };
+    // Per title: the notification it last showed, so that the next one with
+    // that title replaces it (200 presses make one notification, not 200).
+    struct Shown {
+        uint id = 0;
+        bool sending = false;
+        std::optional<QString> next;  // the newest body that waits for `id`
+    };
 
     void deliverHere(const QString& title, const QString& body);
     void askCapabilities();
@@ -45,6 +57,8 @@ private:
     bool bodyMarkup_ = false;
     // Messages that arrived while the capabilities were still being asked.
     std::vector<std::pair<QString, QString>> waiting_;
+    QHash<QString, Shown> shown_;
+    bool watchingClosed_ = false;
 };
 
 }  // namespace purlo

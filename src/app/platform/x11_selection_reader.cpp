@@ -1,5 +1,7 @@
 #include "app/platform/x11_selection_reader.hpp"
 
+#include "app/platform/xcb_util.hpp"
+
 #include <unicode/utf8.h>
 #include <xcb/xcb.h>
 
@@ -21,19 +23,13 @@ using Clock = std::chrono::steady_clock;
 
 // Far more than any text anyone means to clean; a runaway owner must not be
 // able to make Purlo swallow the machine's memory.
-constexpr std::size_t kMaxBytes = std::size_t(64) << 20;
+constexpr std::size_t kMaxBytes = X11SelectionReader::kMaxBytes;
+// How long an owner that is sending more than kMaxBytes is helped to finish,
+// by taking its pieces unread, so that it is not left waiting on us.
+constexpr auto kDrainTime = std::chrono::seconds(5);
 
-struct FreeDeleter {
-    void operator()(void* p) const { std::free(p); }
-};
-template <typename T>
-using Reply = std::unique_ptr<T, FreeDeleter>;
-
-xcb_atom_t intern(xcb_connection_t* c, const char* name) {
-    Reply<xcb_intern_atom_reply_t> r(
-        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(std::strlen(name)), name), nullptr));
-    return r ? r->atom : xcb_atom_t(XCB_ATOM_NONE);
-}
+using xcb::intern;
+using xcb::Reply;
 
 struct Atoms {
     xcb_atom_t clipboard, targets, incr, property, utf8String, textPlainUtf8, textPlain;
@@ -68,7 +64,7 @@ std::string latin1ToUtf8(const std::string& s) {
 // late to an abandoned read cannot be mistaken for the answer to a later one.
 class Transfer {
 public:
-    enum class Status { Ok, Refused, TimedOut, Failed };
+    enum class Status { Ok, Refused, TimedOut, TooLarge, Failed };
 
     Transfer(xcb_connection_t* c, xcb_window_t root, const Atoms& atoms, Clock::time_point deadline)
         : c_(c), atoms_(atoms), deadline_(deadline), window_(xcb_generate_id(c)) {
@@ -84,7 +80,9 @@ public:
     // An owner that was only slow answers later into this window; were it
     // gone, the owner would get BadWindow, and xclip for one dies of that
     // and takes the user's clipboard with it. So a window given up on stays.
-    xcb_window_t keepWindow() {
+    // Unless the transfer was abandoned mid-INCR, which destroys it.
+    std::optional<xcb_window_t> keepWindow() {
+        if (abandoned_) return std::nullopt;
         keepWindow_ = true;
         return window_;
     }
@@ -108,8 +106,8 @@ public:
         if (answered == XCB_ATOM_NONE) return Status::Refused;
 
         uint32_t format = 0;
-        if (!take(data, type, format)) return Status::Failed;
-        if (type != atoms_.incr) return Status::Ok;
+        const Status first = take(data, type, format);
+        if (first != Status::Ok || type != atoms_.incr) return first;
 
         // ICCCM 2.7.2: the owner sends the data in pieces, each announced by
         // a new value of the property, and ends with a piece of length zero.
@@ -122,31 +120,72 @@ public:
                 return n->window == window_ && n->atom == atoms_.property &&
                        n->state == XCB_PROPERTY_NEW_VALUE;
             });
-            if (piece != Status::Ok) return piece;
+            if (piece != Status::Ok) return abandon(piece);
             std::string chunk;
-            if (!take(chunk, type, format)) return Status::Failed;
+            const Status got = take(chunk, type, format);
+            if (got != Status::Ok) return abandon(got);
             if (chunk.empty()) return Status::Ok;
-            if (data.size() + chunk.size() > kMaxBytes) return Status::Failed;
+            if (data.size() + chunk.size() > kMaxBytes) {
+                data.clear();
+                return drain();
+            }
             data += chunk;
         }
     }
 
 private:
     // Reads the whole property and deletes it.
-    bool take(std::string& out, xcb_atom_t& type, uint32_t& format) {
+    Status take(std::string& out, xcb_atom_t& type, uint32_t& format) {
         Reply<xcb_get_property_reply_t> r(xcb_get_property_reply(
             c_,
             xcb_get_property(c_, 1, window_, atoms_.property, XCB_GET_PROPERTY_TYPE_ANY, 0,
                              uint32_t(kMaxBytes / 4 + 1)),
             nullptr));
-        if (!r) return false;
-        if (r->bytes_after > 0) return false;  // larger than kMaxBytes
+        if (!r) return Status::Failed;
+        if (r->bytes_after > 0) {  // larger than kMaxBytes: the server kept it
+            xcb_delete_property(c_, window_, atoms_.property);
+            xcb_flush(c_);
+            return Status::TooLarge;
+        }
         type = r->type;
         format = r->format;
         const int len = xcb_get_property_value_length(r.get());
         out.assign(static_cast<const char*>(xcb_get_property_value(r.get())), std::size_t(len));
         xcb_flush(c_);
-        return true;
+        return Status::Ok;
+    }
+
+    // An INCR owner waits for each piece to be deleted before it sends the
+    // next and serves nobody else meanwhile (xclip does): walking away would
+    // leave it, and every later paste, stuck. So the rest is taken unread
+    // until the owner's closing empty piece, for a bounded time.
+    Status drain() {
+        deadline_ = std::max(deadline_, Clock::now() + kDrainTime);
+        xcb_delete_property(c_, window_, atoms_.property);
+        xcb_flush(c_);
+        for (;;) {
+            const Status s = waitFor([&](xcb_generic_event_t* e) {
+                if ((e->response_type & 0x7f) != XCB_PROPERTY_NOTIFY) return false;
+                auto* n = reinterpret_cast<xcb_property_notify_event_t*>(e);
+                return n->window == window_ && n->atom == atoms_.property && n->state == XCB_PROPERTY_NEW_VALUE;
+            });
+            if (s != Status::Ok) return abandon(Status::TooLarge);
+            Reply<xcb_get_property_reply_t> r(xcb_get_property_reply(
+                c_, xcb_get_property(c_, 1, window_, atoms_.property, XCB_GET_PROPERTY_TYPE_ANY, 0, 0), nullptr));
+            if (!r) return Status::Failed;
+            xcb_delete_property(c_, window_, atoms_.property);
+            xcb_flush(c_);
+            if (r->bytes_after == 0 && xcb_get_property_value_length(r.get()) == 0) return Status::TooLarge;
+        }
+    }
+
+    // Giving up in the middle of an INCR transfer: ICCCM's way to tell the
+    // owner is to delete the property and destroy the requestor window; its
+    // next piece then fails instead of waiting for us forever.
+    Status abandon(Status why) {
+        xcb_delete_property(c_, window_, atoms_.property);
+        abandoned_ = true;
+        return why;
     }
 
     template <typename Pred>
@@ -173,6 +212,7 @@ private:
     Clock::time_point deadline_;
     xcb_window_t window_;
     bool keepWindow_ = false;
+    bool abandoned_ = false;
 };
 
 }  // namespace
@@ -184,8 +224,9 @@ X11SelectionReader::~X11SelectionReader() {
     if (connection_) xcb_disconnect(connection_);  // takes the kept windows along
 }
 
-void X11SelectionReader::keep(unsigned window) {
-    kept_.push_back(window);
+void X11SelectionReader::keep(std::optional<unsigned> window) {
+    if (!window) return;
+    kept_.push_back(*window);
     // Bounded: after this many stalls the oldest window goes after all.
     if (kept_.size() > 16) {
         xcb_destroy_window(connection_, kept_.front());
@@ -214,10 +255,9 @@ bool X11SelectionReader::connect() {
 std::optional<bool> X11SelectionReader::hasOwner() {
     std::lock_guard lock(mutex_);
     if (!connect()) return std::nullopt;
-    Reply<xcb_get_selection_owner_reply_t> r(xcb_get_selection_owner_reply(
-        connection_, xcb_get_selection_owner(connection_, clipboardAtom_), nullptr));
-    if (!r) return std::nullopt;
-    return r->owner != XCB_NONE;
+    const xcb_window_t owner = xcb::owner(connection_, clipboardAtom_);
+    if (xcb_connection_has_error(connection_)) return std::nullopt;
+    return owner != XCB_NONE;
 }
 
 X11SelectionReader::Result X11SelectionReader::readText() {
@@ -276,6 +316,8 @@ X11SelectionReader::Result X11SelectionReader::readText() {
         case Transfer::Status::TimedOut:
             keep(transfer.keepWindow());
             return {Outcome::TimedOut, {}};
+        case Transfer::Status::TooLarge:
+            return {Outcome::TooLarge, {}};
         case Transfer::Status::Failed:
             return {Outcome::Failed, {}};
     }
@@ -293,6 +335,8 @@ X11SelectionReader::Result X11SelectionReader::readText() {
             case Transfer::Status::TimedOut:
                 keep(transfer.keepWindow());
                 return {Outcome::TimedOut, {}};
+            case Transfer::Status::TooLarge:
+                return {Outcome::TooLarge, {}};
             case Transfer::Status::Failed:
                 return {Outcome::Failed, {}};
         }

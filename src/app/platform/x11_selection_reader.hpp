@@ -20,13 +20,15 @@ namespace purlo {
 
 class X11SelectionReader {
 public:
-    enum class Outcome { NoOwner, NoText, Text, TimedOut, Failed };
+    enum class Outcome { NoOwner, NoText, Text, TimedOut, TooLarge, Failed };
+    // Text beyond this is not read (Outcome::TooLarge).
+    static constexpr std::size_t kMaxBytes = std::size_t(64) << 20;
     struct Result {
         Outcome outcome = Outcome::Failed;
         std::string text;  // UTF-8, when outcome == Text
     };
 
-    // `display` is the X display name (nullptr: $DISPLAY).
+    // `display` is the X display name (empty: $DISPLAY).
     explicit X11SelectionReader(std::string display,
                                 std::chrono::milliseconds deadline = std::chrono::seconds(2));
     ~X11SelectionReader();
@@ -41,7 +43,7 @@ public:
 
 private:
     bool connect();  // with mutex_ held
-    void keep(unsigned window);  // with mutex_ held
+    void keep(std::optional<unsigned> window);  // with mutex_ held
 
     std::string display_;
     std::chrono::milliseconds deadline_;
