@@ -38,11 +38,15 @@ void PopupWindow::showAt(const QPoint& anchor, const QRect& iconRect)
 
 bool PopupWindow::justDismissed() const
 {
-    return !closedByToggle_ && hiddenAt_.isValid() && hiddenAt_.elapsed() < kSamePressMs;
+    return dismissedOutside_ && hiddenAt_.elapsed() < kSamePressMs;
 }
 
 void PopupWindow::hideEvent(QHideEvent* event)
 {
+    // Each closing is judged on its own: a toggle once does not make every
+    // later press outside count as one.
+    dismissedOutside_ = !closedByToggle_;
+    closedByToggle_ = false;
     hiddenAt_.start();
     QWidget::hideEvent(event);
 }

@@ -34,6 +34,7 @@ private:
     PopoverView* view_;
     QElapsedTimer hiddenAt_;
     bool closedByToggle_ = false;
+    bool dismissedOutside_ = false;
 };
 
 // Where a window of `size` goes for a tray icon at `iconRect` (empty when

@@ -49,6 +49,7 @@ public:
     }
     const char* name() const override { return "fake"; }
     void press(HotkeyId id) { emit activated(id); }
+    void change(RegistrationResult now) { emit registrationChanged(now); }
     HotkeyId registered;
 
 private:
@@ -93,30 +94,45 @@ struct Harness {
 
 using Note = std::pair<std::string, std::string>;
 
-TEST(Launch, RunsInOrderAndAnnouncesTheShortcut) {
-    Harness h;
-    EXPECT_EQ(events, (std::vector<std::string>{"tray made", "icon", "shown", "hotkey registered", "notified"}));
-    EXPECT_EQ(h.notes.delivered, (std::vector<Note>{{"Purlo", "Ready! Press \u2318\u21E7V to clean clipboard"}}));
-    EXPECT_EQ(h.hotkey->registered.id, 1u);
-    EXPECT_EQ(h.hotkey->registered.signature, purlo::fourCharCode("PRLO"));
-    EXPECT_EQ(h.tray->toolTip, QString::fromUtf8("Purlo \u2014 Super+Shift+V cleans the clipboard"));
-    EXPECT_EQ(h.delegate->popover(), nullptr);
-}
-
-TEST(Launch, TakenShortcutIsReportedNotAnnounced) {
-    Harness h({false, "held by another client", true});
+TEST(Launch, RunsInOrderAndSaysWhetherTheShortcutWorks) {
+    const QString ready = QString::fromUtf8("Ready! Press \u2318\u21E7V to clean clipboard");
     const QString taken = QString::fromUtf8("\u2318\u21E7V is unavailable: another program uses it");
-    EXPECT_EQ(h.notes.delivered, (std::vector<Note>{{"Purlo", taken.toStdString()}}));
-    EXPECT_EQ(h.tray->toolTip, taken);
-    EXPECT_EQ(h.delegate->statusMenu()->actions().size(), 1);  // the rest of the launch went on
+    const QString tip = QString::fromUtf8("Purlo \u2014 Super+Shift+V cleans the clipboard");
+    const struct {
+        RegistrationResult hotkey;
+        bool tray;
+        QString note, toolTip;
+    } rows[] = {
+        {{true, "", false}, true, ready, tip},
+        // The icon is shown without a tray too: it docks when one starts.
+        {{true, "", false}, false, ready, tip},
+        {{false, "held by another client", true}, true, taken, taken},
+        {{false, "no way", false}, true, QString::fromUtf8("\u2318\u21E7V is unavailable: no way"), {}},
+    };
+    for (const auto& r : rows) {
+        Harness h(r.hotkey, r.tray);
+        EXPECT_EQ(events, (std::vector<std::string>{"tray made", "icon", "shown", "hotkey registered", "notified"}));
+        EXPECT_EQ(h.notes.delivered, (std::vector<Note>{{"Purlo", r.note.toStdString()}}));
+        EXPECT_EQ(h.tray->toolTip, r.toolTip.isEmpty() ? r.note : r.toolTip);
+        EXPECT_EQ(h.hotkey->registered.id, 1u);
+        EXPECT_EQ(h.delegate->popover(), nullptr);
+        h.hotkey->press(purlo::kCleanHotkey);
+        EXPECT_EQ(h.cleanings, 1);
+    }
 }
 
-TEST(Launch, WithoutATrayHostKeepsRunning) {
-    Harness h({true, "", false}, /*trayAvailable=*/false);
-    EXPECT_EQ(std::count(events.begin(), events.end(), "shown"), 0);
-    EXPECT_EQ(h.notes.delivered.size(), 1u);
-    h.hotkey->press(purlo::kCleanHotkey);
-    EXPECT_EQ(h.cleanings, 1);
+// A layout change that loses the grab (or wins it back) is said at once,
+// in the tooltip and a notification.
+TEST(Launch, LosingTheShortcutLaterIsReported) {
+    Harness h;
+    h.hotkey->change({false, "", true});
+    const QString taken = QString::fromUtf8("\u2318\u21E7V is unavailable: another program uses it");
+    EXPECT_EQ(h.tray->toolTip, taken);
+    ASSERT_EQ(h.notes.delivered.size(), 2u);
+    EXPECT_EQ(h.notes.delivered[1].second, taken.toStdString());
+    h.hotkey->change({true, "", false});
+    EXPECT_EQ(h.tray->toolTip, QString::fromUtf8("Purlo \u2014 Super+Shift+V cleans the clipboard"));
+    EXPECT_EQ(h.notes.delivered.back().second, "Ready! Press \u2318\u21E7V to clean clipboard");
 }
 
 TEST(Menu, HoldsOneCloseItemWithoutShortcutThatQuits) {
@@ -146,6 +162,13 @@ TEST(Clicks, PanelIsMadeOnTheFirstLeftClickAndReused) {
     h.tray->click(QSystemTrayIcon::Context);
     EXPECT_FALSE(first->isVisible()) << "a right click closes the panel";
     h.delegate->statusMenu()->hide();
+    // A press outside that lands on the icon closes the panel, and the
+    // tray's click for that same press must not open it again, however it
+    // was closed before.
+    h.tray->click(QSystemTrayIcon::Trigger);
+    first->hide();
+    h.tray->click(QSystemTrayIcon::Trigger);
+    EXPECT_FALSE(first->isVisible());
 }
 
 TEST(Clicks, EverythingButTheContextButtonToggles) {
@@ -180,6 +203,12 @@ TEST(SingleInstance, SecondClaimFailsWhileTheFirstLives) {
     }
     purlo::SingleInstance again(key);
     EXPECT_TRUE(again.acquire());
+    // One display, however it is written.
+    qunsetenv("WAYLAND_DISPLAY");
+    using purlo::SingleInstance;
+    EXPECT_EQ(SingleInstance::defaultKey(":0"), SingleInstance::defaultKey(":0.0"));
+    EXPECT_EQ(SingleInstance::defaultKey(":0"), SingleInstance::defaultKey("unix:0"));
+    EXPECT_NE(SingleInstance::defaultKey(":0"), SingleInstance::defaultKey(":1"));
 }
 
 }  // namespace
