@@ -80,6 +80,9 @@ int main(int argc, char** argv) {
         }
     }
 
+    // Before Qt takes -display out of argv.
+    const std::string display = x11DisplayName(argc, argv);
+
     // The X11 window class of every window is "purlo".
     QApplication::setApplicationName(QStringLiteral("purlo"));
     QApplication::setDesktopFileName(QStringLiteral("app.purlo.Purlo"));
@@ -88,7 +91,6 @@ int main(int argc, char** argv) {
     app.setApplicationVersion(QStringLiteral(PURLO_VERSION));
     app.setQuitOnLastWindowClosed(false);
 
-    const std::string display = x11DisplayName(argc, argv);
     purlo::SingleInstance instance(purlo::SingleInstance::defaultKey(QString::fromStdString(display)));
     if (!instance.acquire()) {
         std::fputs("purlo: already running on this display; leaving that one as it is\n", stderr);

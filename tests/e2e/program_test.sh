@@ -48,9 +48,20 @@ press_until() {
     xdotool key super+shift+v
     until_ok 5 bash -c '[[ $(xclip -o -selection clipboard 2>/dev/null) == "$0" ]]' "$want"
 }
-expected_targets="MULTIPLE SAVE_TARGETS STRING TARGETS TEXT TIMESTAMP UTF8_STRING text/plain "
+expected_targets="MULTIPLE STRING TARGETS TEXT TIMESTAMP UTF8_STRING text/plain text/plain;charset=utf-8 "
+# A fresh file for each owner's "ready": the parent must never read the
+# previous owner's word before the new one has truncated it.
+owners=0
+start_clip_owner() {
+    local out="$work/owner.$((++owners)).out"
+    "$clip_owner" "$@" >"$out" &
+    owner_pid=$!
+    until_ok 5 grep -q ready "$out"
+}
 
-"$purlo" 2>"$work/purlo.err" &
+# The display named the way a user may name it: on the command line only.
+display=$DISPLAY
+env -u DISPLAY "$purlo" -display "$display" 2>"$work/purlo.err" &
 purlo_pid=$!
 trap 'kill $purlo_pid 2>/dev/null; kill $owner_pid 2>/dev/null' EXIT
 
@@ -82,9 +93,7 @@ check "one cleaning notification, & shown as &" $? "$(notes | tail -n 2)"
 
 # A rich owner: text, HTML and an image become the plain text alone.
 printf 'Rich\t text' >"$work/t"; printf '<b>Rich</b> text' >"$work/h"; printf '\x89PNG' >"$work/i"
-"$clip_owner" text/plain="$work/t" text/html="$work/h" image/png="$work/i" >"$work/owner.out" &
-owner_pid=$!
-until_ok 5 grep -q ready "$work/owner.out"
+start_clip_owner text/plain="$work/t" text/html="$work/h" image/png="$work/i"
 press_until "Rich text"; check "a rich owner becomes plain text" $? "$(clip)"
 [[ $(targets) == "$expected_targets" ]]; check "no HTML or image left" $? "$(targets)"
 
@@ -99,9 +108,7 @@ unchanged_after() {  # keys, owner window before
 for kind in html image; do
     if [[ $kind == html ]]; then offer="text/html=$work/h"; else offer="image/png=$work/i"; fi
     kill $owner_pid 2>/dev/null
-    "$clip_owner" "$offer" >"$work/owner.out" &
-    owner_pid=$!
-    until_ok 5 grep -q ready "$work/owner.out"
+    start_clip_owner "$offer"
     was=$(owner); types=$(targets)
     unchanged_after super+shift+v "$was" && [[ $(targets) == "$types" ]]
     check "a $kind-only owner is left as it was" $? "$(targets)"
@@ -114,22 +121,35 @@ for keys in ctrl+shift+v super+v; do
     check "$keys does nothing" $? "$(clip)"
 done
 
-# A second purlo says so and leaves the first one working.
-"$purlo" >"$work/second.out" 2>"$work/second.err"; rc=$?
+# A second purlo says so and leaves the first one working, however the
+# display is written.
+DISPLAY="$display.0" "$purlo" >"$work/second.out" 2>"$work/second.err"; rc=$?
 [[ $rc -eq 0 && $(wc -l <"$work/second.err") -eq 1 ]] && kill -0 $purlo_pid
 check "a second instance exits 0 with one line" $? "rc=$rc $(cat "$work/second.err")"
 press_until "dirty https://h/"; check "the first instance still cleans" $? "$(clip)"
 
-# An owner that stalls costs about two seconds; the next press works.
+# An owner that stalls costs about two seconds and is reported; the next
+# press works.
 kill $owner_pid 2>/dev/null
 own_text "stalled  text"
 kill -STOP $owner_pid
 t0=$SECONDS
 xdotool key super+shift+v
+noted() { notes | grep -qxF "$1"; }
+until_ok 5 noted "Purlo|The program holding the clipboard did not answer"
+check "a stalled owner is reported" $? "$(notes | tail -n 3)"
 kill -CONT $owner_pid 2>/dev/null; kill $owner_pid 2>/dev/null
 own_text "live  text"
 press_until "live text"; rc=$?
 ((rc == 0 && SECONDS - t0 <= 6)); check "a stalled owner does not block the next press" $? "rc=$rc after $((SECONDS - t0)) s"
+
+# A burst of presses: one cleaning notification on screen, replaced, not
+# a pile of them.
+before=$(notes_total)
+for _ in $(seq 20); do xdotool key super+shift+v; done
+until_ok 5 bash -c '(( $(dunstctl count displayed) + $(dunstctl count history) > $0 ))' "$before"
+sleep 1  # the burst's last notifications, if any were to pile up
+(( $(notes_total) <= before + 2 )); check "20 presses do not pile up notifications" $? "$before -> $(notes_total)"
 
 # Left click: the 280x300 panel; a click elsewhere closes it.
 panel_shown() { xdotool search --onlyvisible --classname purlo 2>/dev/null | while read -r w; do
@@ -153,6 +173,29 @@ else
     check "clicks need the docked icon" 1 "no icon window"
 fi
 kill $purlo_pid 2>/dev/null; wait $purlo_pid 2>/dev/null
+
+# Logging out (SIGTERM) right after a cleaning: the clipboard manager keeps
+# the cleaned text once purlo is gone.
+xfsettingsd --no-daemon --disable-wm-check --replace >"$work/xfsettingsd.log" 2>&1 & manager=$!
+until_ok 10 bash -c '[[ $("$PURLO_SELECTION_OWNER" CLIPBOARD_MANAGER) != 0x0 ]]'
+"$purlo" 2>>"$work/purlo.err" &
+purlo_pid=$!
+until_ok 10 docked
+own_text "kept  after  logout"
+press_until "kept after logout" && kill -TERM $purlo_pid
+until_ok 10 bash -c '! kill -0 $0 2>/dev/null' "$purlo_pid"; wait $purlo_pid; rc=$?
+[[ $rc -eq 0 && $(clip) == "kept after logout" ]]; check "SIGTERM hands the clipboard to the manager" $? "rc=$rc $(clip)"
+kill $manager $owner_pid 2>/dev/null
+
+# A tray that starts after purlo (autostart before the panel): the icon
+# docks once it appears.
+kill $PURLO_TRAY_PID; wait $PURLO_TRAY_PID 2>/dev/null
+"$purlo" 2>"$work/purlo3.err" &
+purlo_pid=$!
+until_ok 10 grep -q "no system tray yet" "$work/purlo3.err"
+trayer --edge top --align right --widthtype request --height 24 >/dev/null 2>&1 & tray=$!
+until_ok 10 docked; check "the icon docks in a tray that starts later" $? "$(cat "$work/purlo3.err")"
+kill $purlo_pid $tray 2>/dev/null; wait $purlo_pid 2>/dev/null
 
 # A combination another client holds: the launch says it is unavailable.
 # xbindkeys says nothing once it has grabbed; its binding running on a real

@@ -115,7 +115,7 @@ void DBusNotifier::send(const QString& title, const QString& body) {
     if (!watchingClosed_) {
         watchingClosed_ = QDBusConnection::sessionBus().connect(kService, kPath, kInterface,
                                                                 QStringLiteral("NotificationClosed"), this,
-                                                                SLOT(onClosed(uint, uint)));
+                                                                SLOT(onClosed(uint,uint)));
     }
     Shown& shown = shown_[title];
     // Until the server has said which id the previous one got, there is
