@@ -2,10 +2,10 @@
 // shortcut come up once the event loop runs.
 
 #include "app/app_delegate.hpp"
+#include "app/app_service.hpp"
 #include "app/platform/cleaning_queue.hpp"
 #include "app/platform/clipboard_pasteboard.hpp"
 #include "app/platform/dbus_notifier.hpp"
-#include "app/single_instance.hpp"
 #include "app/status_item.hpp"
 
 #include <QApplication>
@@ -29,10 +29,13 @@
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: purlo [--help | --version]\n"
+    "Usage: purlo [--clean | --help | --version]\n"
     "Puts Purlo's icon in the tray. Super+Shift+V cleans the clipboard: rich\n"
     "formatting is dropped, tracking parameters leave http/https addresses,\n"
-    "and white space collapses to single spaces.\n";
+    "and white space collapses to single spaces.\n"
+    "  --clean    ask the running Purlo (started if need be) to clean the\n"
+    "             clipboard once; bind this to Super+Shift+V where the desktop\n"
+    "             does not let Purlo register the shortcut itself\n";
 
 // How long quitting waits for a clipboard manager to take our text.
 constexpr auto kHandOverLimit = std::chrono::seconds(3);
@@ -78,6 +81,13 @@ int main(int argc, char** argv) {
             std::printf("purlo %s\n", PURLO_VERSION);
             return 0;
         }
+        if (std::strcmp(argv[i], "--clean") == 0) {
+            QCoreApplication client(argc, argv);
+            const QString error = purlo::requestClean();
+            if (error.isEmpty()) return 0;
+            std::fprintf(stderr, "purlo: %s\n", qPrintable(error));
+            return 1;
+        }
     }
 
     // Before Qt takes -display out of argv.
@@ -91,11 +101,6 @@ int main(int argc, char** argv) {
     app.setApplicationVersion(QStringLiteral(PURLO_VERSION));
     app.setQuitOnLastWindowClosed(false);
 
-    purlo::SingleInstance instance(purlo::SingleInstance::defaultKey(QString::fromStdString(display)));
-    if (!instance.acquire()) {
-        std::fputs("purlo: already running on this display; leaving that one as it is\n", stderr);
-        return 0;
-    }
     quitOnSignals(&app);
     // Readers that close their end early must not end the program.
     std::signal(SIGPIPE, SIG_IGN);
@@ -119,6 +124,19 @@ int main(int argc, char** argv) {
     services.cleanOnce = [&queue] { queue->enqueue(); };
     purlo::AppDelegate appDelegate(std::move(services));
     delegate = &appDelegate;
+
+    purlo::AppService service([&queue] { queue->enqueue(); });
+    switch (service.claim()) {
+        case purlo::AppService::Claim::Ours: break;
+        case purlo::AppService::Claim::Taken:
+            std::fputs("purlo: already running; leaving that one as it is\n", stderr);
+            return 0;
+        case purlo::AppService::Claim::NoBus:
+            std::fputs("purlo: no D-Bus session bus: purlo --clean cannot reach this Purlo, "
+                       "and nothing stops a second one from starting\n",
+                       stderr);
+            break;
+    }
 
     QTimer::singleShot(0, &appDelegate, &purlo::AppDelegate::applicationDidFinishLaunching);
     const int status = app.exec();

@@ -4,7 +4,6 @@
 
 #include "app/app_delegate.hpp"
 #include "app/popup_window.hpp"
-#include "app/single_instance.hpp"
 #include "cleaning/in_memory.hpp"
 
 #include <QAction>
@@ -191,24 +190,6 @@ TEST(Hotkey, OnlyIdOneQueuesARunWhateverTheSignature) {
         h.hotkey->press(r.id);
         EXPECT_EQ(h.cleanings, r.runs) << r.id.signature << "/" << r.id.id;
     }
-}
-
-TEST(SingleInstance, SecondClaimFailsWhileTheFirstLives) {
-    const QString key = QStringLiteral("purlo-test-%1").arg(QCoreApplication::applicationPid());
-    {
-        purlo::SingleInstance first(key);
-        ASSERT_TRUE(first.acquire()) << first.errorString().toStdString();
-        purlo::SingleInstance second(key);
-        EXPECT_FALSE(second.acquire());
-    }
-    purlo::SingleInstance again(key);
-    EXPECT_TRUE(again.acquire());
-    // One display, however it is written.
-    qunsetenv("WAYLAND_DISPLAY");
-    using purlo::SingleInstance;
-    EXPECT_EQ(SingleInstance::defaultKey(":0"), SingleInstance::defaultKey(":0.0"));
-    EXPECT_EQ(SingleInstance::defaultKey(":0"), SingleInstance::defaultKey("unix:0"));
-    EXPECT_NE(SingleInstance::defaultKey(":0"), SingleInstance::defaultKey(":1"));
 }
 
 }  // namespace

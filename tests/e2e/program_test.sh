@@ -127,6 +127,10 @@ DISPLAY="$display.0" "$purlo" >"$work/second.out" 2>"$work/second.err"; rc=$?
 [[ $rc -eq 0 && $(wc -l <"$work/second.err") -eq 1 ]] && kill -0 $purlo_pid
 check "a second instance exits 0 with one line" $? "rc=$rc $(cat "$work/second.err")"
 press_until "dirty https://h/"; check "the first instance still cleans" $? "$(clip)"
+# What a desktop's own key binding runs.
+own_text "bound  key https://h/?gclid=1"
+"$purlo" --clean && until_ok 5 bash -c '[[ $(xclip -o -selection clipboard) == "bound key https://h/" ]]'
+check "purlo --clean cleans through the running Purlo" $? "$(clip)"
 
 # An owner that stalls costs about two seconds and is reported; the next
 # press works.
@@ -211,6 +215,21 @@ until_ok 10 bash -c '(( $(dunstctl count displayed) + $(dunstctl count history) 
 notes | tail -n 1 | grep -qxF "Purlo|⌘⇧V is unavailable: another program uses it"
 check "a taken combination is reported at launch" $? "$(notes | tail -n 1) $(cat "$work/purlo2.err")"
 kill $xbk $purlo_pid 2>/dev/null
+
+# purlo --clean with no Purlo running: the bus starts one (the session
+# tells the bus its DISPLAY, as a desktop session does), and it cleans.
+dbus-update-activation-environment DISPLAY
+mkdir -p "$XDG_DATA_HOME/dbus-1/services"
+printf '[D-BUS Service]\nName=app.purlo.Purlo\nExec=%s\n' "$purlo" >"$XDG_DATA_HOME/dbus-1/services/app.purlo.Purlo.service"
+own_text "started  by the bus"
+"$purlo" --clean && until_ok 10 bash -c '[[ $(xclip -o -selection clipboard) == "started by the bus" ]]'
+check "purlo --clean starts Purlo through D-Bus activation" $? "$(clip)"
+DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent "$purlo" --clean 2>"$work/nobus.err"; rc=$?
+[[ $rc -ne 0 && $(cat "$work/nobus.err") == *"no D-Bus session bus"* ]]; check "purlo --clean without a bus says so" $? "rc=$rc $(cat "$work/nobus.err")"
+# The bus knows which process it started; nothing else on the machine is touched.
+pid=$(gdbus call --session --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus \
+    --method org.freedesktop.DBus.GetConnectionUnixProcessID app.purlo.Purlo | tr -dc 0-9)
+[[ -n $pid ]] && kill "$pid"
 
 echo "e2e: $passed passed, $failed failed"
 ((failed == 0))
