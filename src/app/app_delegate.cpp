@@ -8,6 +8,7 @@
 #include <QGuiApplication>
 #include <QMenu>
 #include <QScreen>
+#include <QTimer>
 
 #include <cstdio>
 
@@ -59,17 +60,37 @@ void AppDelegate::applicationDidFinishLaunching() {
     // window, and its popups are override-redirect.
 
     // Announcing a shortcut that does not work would be a failure reported
-    // as success: say so instead, and keep running for the icon.
-    showShortcutStatus();
+    // as success: say so instead, and keep running for the icon. A desktop
+    // that answers later is waited for, but not for ever.
+    if (!hotkeyResult_.pending) {
+        showShortcutStatus();
+        return;
+    }
+    if (statusItem_) statusItem_->setToolTip(QStringLiteral("Purlo \u2014 waiting for the desktop to bind Super+Shift+V"));
+    registrationWait_ = new QTimer(this);
+    registrationWait_->setSingleShot(true);
+    connect(registrationWait_, &QTimer::timeout, this, [this] {
+        hotkeyResult_ = {false, "the desktop did not answer", false};
+        showShortcutStatus();
+    });
+    registrationWait_->start(kRegistrationWaitMs);
 }
 
 void AppDelegate::showShortcutStatus() {
-    const QString body = hotkeyResult_.ok ? text(kReadyText)
-                         : hotkeyResult_.taken
-                             ? text(kTakenText)
-                             : QStringLiteral("\u2318\u21E7V is unavailable: %1")
-                                   .arg(QString::fromStdString(hotkeyResult_.reason));
-    if (statusItem_) statusItem_->setToolTip(hotkeyResult_.ok ? text(kToolTip) : body);
+    if (registrationWait_) registrationWait_->stop();
+    const RegistrationResult& r = hotkeyResult_;
+    QString body, tip;
+    if (r.ok) {
+        body = text(kReadyText);
+        tip = r.trigger.empty() ? text(kToolTip)
+                                : QStringLiteral("Purlo \u2014 %1 cleans the clipboard").arg(QString::fromStdString(r.trigger));
+    } else if (r.taken) {
+        body = tip = text(kTakenText);
+    } else {
+        body = tip = QStringLiteral("\u2318\u21E7V is unavailable: %1. %2")
+                         .arg(QString::fromStdString(r.reason), text(kBindHint));
+    }
+    if (statusItem_) statusItem_->setToolTip(tip);
     showNotification(text(kAppTitle), body);
 }
 
@@ -120,7 +141,7 @@ RegistrationResult AppDelegate::registerGlobalHotkey() {
         showShortcutStatus();
     });
     RegistrationResult r = hotkey_->registerHotkey(kCleanHotkey);
-    if (!r.ok) {
+    if (!r.ok && !r.pending) {
         std::fprintf(stderr, "purlo: Super+Shift+V could not be registered (%s): %s\n", hotkey_->name(),
                      r.reason.c_str());
     }

@@ -15,6 +15,7 @@
 #include <memory>
 
 class QMenu;
+class QTimer;
 
 namespace purlo {
 
@@ -25,6 +26,12 @@ inline constexpr const char* kAppTitle = "Purlo";
 inline constexpr const char* kReadyText = "Ready! Press \u2318\u21E7V to clean clipboard";
 inline constexpr const char* kTakenText = "\u2318\u21E7V is unavailable: another program uses it";
 inline constexpr const char* kToolTip = "Purlo \u2014 Super+Shift+V cleans the clipboard";
+// Where Purlo cannot register the shortcut, what the user can do instead.
+inline constexpr const char* kBindHint =
+    "Bind Super+Shift+V to \u201Cpurlo --clean\u201D in the desktop\u2019s keyboard settings";
+// How long the launch notification waits for a desktop that answers the
+// shortcut's registration later (it may ask the user first).
+inline constexpr int kRegistrationWaitMs = 20000;
 
 class AppDelegate : public QObject {
     Q_OBJECT
@@ -68,6 +75,7 @@ private:
     std::unique_ptr<QMenu> statusMenu_;
     std::unique_ptr<HotkeyBackend> hotkey_;
     RegistrationResult hotkeyResult_;
+    QTimer* registrationWait_ = nullptr;
 };
 
 }  // namespace purlo

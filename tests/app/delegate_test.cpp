@@ -106,7 +106,9 @@ TEST(Launch, RunsInOrderAndSaysWhetherTheShortcutWorks) {
         // The icon is shown without a tray too: it docks when one starts.
         {{true, "", false}, false, ready, tip},
         {{false, "held by another client", true}, true, taken, taken},
-        {{false, "no way", false}, true, QString::fromUtf8("\u2318\u21E7V is unavailable: no way"), {}},
+        {{false, "no way", false}, true,
+         QString::fromUtf8("\u2318\u21E7V is unavailable: no way. Bind Super+Shift+V to \u201Cpurlo --clean\u201D "
+                           "in the desktop\u2019s keyboard settings"), {}},
     };
     for (const auto& r : rows) {
         Harness h(r.hotkey, r.tray);
@@ -122,6 +124,16 @@ TEST(Launch, RunsInOrderAndSaysWhetherTheShortcutWorks) {
 
 // A layout change that loses the grab (or wins it back) is said at once,
 // in the tooltip and a notification.
+// A desktop that answers later: one launch notification, with its answer
+// and the keys it bound.
+TEST(Launch, APendingRegistrationIsAnnouncedWhenTheDesktopAnswers) {
+    Harness h({false, "", false, /*pending=*/true});
+    EXPECT_TRUE(h.notes.delivered.empty());
+    h.hotkey->change({true, "", false, false, "Meta+Shift+V"});
+    EXPECT_EQ(h.notes.delivered, (std::vector<Note>{{"Purlo", "Ready! Press \u2318\u21E7V to clean clipboard"}}));
+    EXPECT_EQ(h.tray->toolTip, QString::fromUtf8("Purlo \u2014 Meta+Shift+V cleans the clipboard"));
+}
+
 TEST(Launch, LosingTheShortcutLaterIsReported) {
     Harness h;
     h.hotkey->change({false, "", true});

@@ -30,6 +30,12 @@ struct RegistrationResult {
     // True when another program already holds the combination (as opposed to
     // a desktop where Purlo cannot register shortcuts at all).
     bool taken = false;
+    // The desktop answers later, through registrationChanged() (a portal
+    // that may ask the user first).
+    bool pending = false;
+    // The keys the desktop says it bound, in its own words ("Meta+Shift+V");
+    // empty where the backend bound exactly Super+Shift+V itself.
+    std::string trigger;
 };
 
 // Registers the program's one combination: the V key with exactly
