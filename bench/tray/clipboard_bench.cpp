@@ -35,7 +35,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "clipboard_bench: needs an X server (run it inside tests/e2e/harness.sh)\n");
         return 2;
     }
-    auto board = purlo::makeClipboardPasteboard(qEnvironmentVariable("DISPLAY").toStdString());
+    auto board = purlo::makeX11Pasteboard(qEnvironmentVariable("DISPLAY").toStdString());
     constexpr int kRounds = 21;
     std::printf("%-8s %14s %14s %8s\n", "size", "pasteboard ms", "xclip -o ms", "ratio");
     for (int size : {10 * 1024, 1024 * 1024}) {

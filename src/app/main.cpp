@@ -3,6 +3,7 @@
 
 #include "app/app_delegate.hpp"
 #include "app/app_service.hpp"
+#include "app/desktop/desktop.hpp"
 #include "app/platform/cleaning_queue.hpp"
 #include "app/platform/clipboard_pasteboard.hpp"
 #include "app/platform/dbus_notifier.hpp"
@@ -90,8 +91,11 @@ int main(int argc, char** argv) {
         }
     }
 
-    // Before Qt takes -display out of argv.
+    // Before Qt takes -display out of argv, and before it picks a platform.
     const std::string display = x11DisplayName(argc, argv);
+    const purlo::SessionFacts session = purlo::sessionFromEnvironment(display);
+    const std::string platform = purlo::qtPlatformFor(session);
+    if (!platform.empty()) qputenv("QT_QPA_PLATFORM", QByteArray::fromStdString(platform));
 
     // The X11 window class of every window is "purlo".
     QApplication::setApplicationName(QStringLiteral("purlo"));
@@ -114,12 +118,13 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "purlo: %s: %s\n", qPrintable(title), qPrintable(body));
         }
     });
-    std::unique_ptr<purlo::ClipboardPasteboard> pasteboard = purlo::makeClipboardPasteboard(display);
+    purlo::Desktop desktop = purlo::makeDesktop(session, display);
+    std::unique_ptr<purlo::ClipboardPasteboard>& pasteboard = desktop.clipboard;
     auto queue = std::make_unique<purlo::CleaningQueue>(*pasteboard, notifier);
 
     purlo::AppDelegate::Services services;
     services.makeStatusItem = [] { return std::make_unique<purlo::TrayStatusItem>(); };
-    services.makeHotkey = [] { return purlo::makeHotkeyBackend(); };
+    services.makeHotkey = desktop.makeHotkey;
     services.notifier = &notifier;
     services.cleanOnce = [&queue] { queue->enqueue(); };
     purlo::AppDelegate appDelegate(std::move(services));

@@ -88,7 +88,7 @@ class Clipboard : public ::testing::Test {
 protected:
     void SetUp() override {
         if (QGuiApplication::platformName() != QLatin1String("xcb")) GTEST_SKIP() << "needs tests/e2e/harness.sh";
-        board = makeClipboardPasteboard(qEnvironmentVariable("DISPLAY").toStdString());
+        board = makeX11Pasteboard(qEnvironmentVariable("DISPLAY").toStdString());
     }
     TextRead read() {
         return offGuiThread([this] {

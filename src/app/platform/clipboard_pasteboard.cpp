@@ -22,9 +22,8 @@ public:
         });
     }
 
-    // Not X11 (offscreen, and Wayland until it has its own): Qt reads, on
-    // the GUI thread, and a stalled owner holds that thread for as long as
-    // Qt waits for it.
+    // Where nothing better is at hand: Qt reads on the GUI thread, and a
+    // stalled owner holds that thread for as long as Qt waits for it.
     std::optional<std::size_t> itemCount() override {
         return onGuiThread([] {
             const QMimeData* data = QGuiApplication::clipboard()->mimeData(QClipboard::Clipboard);
@@ -122,9 +121,10 @@ private:
 
 }  // namespace
 
-std::unique_ptr<ClipboardPasteboard> makeClipboardPasteboard(const std::string& x11Display) {
-    if (QGuiApplication::platformName() == QLatin1String("xcb")) return std::make_unique<X11Pasteboard>(x11Display);
-    return std::make_unique<QtPasteboard>();
+std::unique_ptr<ClipboardPasteboard> makeX11Pasteboard(const std::string& x11Display) {
+    return std::make_unique<X11Pasteboard>(x11Display);
 }
+
+std::unique_ptr<ClipboardPasteboard> makeQtPasteboard() { return std::make_unique<QtPasteboard>(); }
 
 }  // namespace purlo

@@ -23,10 +23,13 @@ protected:
     using QObject::QObject;
 };
 
-// Construct on the GUI thread. Its methods may then be called from any
-// thread (the cleaning worker's, normally). On X11 `x11Display` names the
-// server Qt uses; reads and writes then go over connections of their own and
-// never wait for the GUI thread.
-std::unique_ptr<ClipboardPasteboard> makeClipboardPasteboard(const std::string& x11Display);
+// Construct on the GUI thread. Their methods may then be called from any
+// thread (the cleaning worker's, normally).
+//
+// The X server named `x11Display` (empty: $DISPLAY), over connections of
+// our own that never wait for the GUI thread.
+std::unique_ptr<ClipboardPasteboard> makeX11Pasteboard(const std::string& x11Display);
+// Whatever Qt's platform sees, read and written on the GUI thread.
+std::unique_ptr<ClipboardPasteboard> makeQtPasteboard();
 
 }  // namespace purlo

@@ -24,9 +24,10 @@ using Clock = std::chrono::steady_clock;
 // Far more than any text anyone means to clean; a runaway owner must not be
 // able to make Purlo swallow the machine's memory.
 constexpr std::size_t kMaxBytes = X11SelectionReader::kMaxBytes;
-// How long an owner that is sending more than kMaxBytes is helped to finish,
-// by taking its pieces unread, so that it is not left waiting on us.
-constexpr auto kDrainTime = std::chrono::seconds(5);
+// An owner that keeps answering is not stalled, however long its text
+// takes (a busy machine, a large INCR transfer): the reader's patience runs
+// for each answer anew, and only this bounds the whole transfer.
+constexpr auto kMaxTransferTime = std::chrono::seconds(30);
 
 using xcb::intern;
 using xcb::Reply;
@@ -66,8 +67,9 @@ class Transfer {
 public:
     enum class Status { Ok, Refused, TimedOut, TooLarge, Failed };
 
-    Transfer(xcb_connection_t* c, xcb_window_t root, const Atoms& atoms, Clock::time_point deadline)
-        : c_(c), atoms_(atoms), deadline_(deadline), window_(xcb_generate_id(c)) {
+    Transfer(xcb_connection_t* c, xcb_window_t root, const Atoms& atoms, std::chrono::milliseconds patience)
+        : c_(c), atoms_(atoms), patience_(patience), giveUp_(Clock::now() + kMaxTransferTime),
+          window_(xcb_generate_id(c)) {
         const uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
         xcb_create_window(c_, XCB_COPY_FROM_PARENT, window_, root, 0, 0, 1, 1, 0,
                           XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK, &mask);
@@ -158,9 +160,8 @@ private:
     // An INCR owner waits for each piece to be deleted before it sends the
     // next and serves nobody else meanwhile (xclip does): walking away would
     // leave it, and every later paste, stuck. So the rest is taken unread
-    // until the owner's closing empty piece, for a bounded time.
+    // until the owner's closing empty piece.
     Status drain() {
-        deadline_ = std::max(deadline_, Clock::now() + kDrainTime);
         xcb_delete_property(c_, window_, atoms_.property);
         xcb_flush(c_);
         for (;;) {
@@ -190,6 +191,7 @@ private:
 
     template <typename Pred>
     Status waitFor(Pred matches) {
+        const Clock::time_point deadline = std::min(Clock::now() + patience_, giveUp_);
         for (;;) {
             // Replies to earlier requests may have queued events already, so
             // the queue comes before the socket.
@@ -200,7 +202,7 @@ private:
             }
             if (xcb_connection_has_error(c_)) return Status::Failed;
             const auto left =
-                std::chrono::duration_cast<std::chrono::milliseconds>(deadline_ - Clock::now()).count();
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
             if (left <= 0) return Status::TimedOut;
             pollfd p{xcb_get_file_descriptor(c_), POLLIN, 0};
             if (poll(&p, 1, int(left) + 1) < 0 && errno != EINTR) return Status::Failed;
@@ -209,7 +211,8 @@ private:
 
     xcb_connection_t* c_;
     const Atoms& atoms_;
-    Clock::time_point deadline_;
+    std::chrono::milliseconds patience_;
+    Clock::time_point giveUp_;
     xcb_window_t window_;
     bool keepWindow_ = false;
     bool abandoned_ = false;
@@ -261,7 +264,6 @@ std::optional<bool> X11SelectionReader::hasOwner() {
 }
 
 X11SelectionReader::Result X11SelectionReader::readText() {
-    const Clock::time_point deadline = Clock::now() + deadline_;
     std::lock_guard lock(mutex_);
     if (!connect()) return {Outcome::Failed, {}};
     xcb_connection_t* c = connection_;
@@ -280,7 +282,7 @@ X11SelectionReader::Result X11SelectionReader::readText() {
     atoms.textPlainUtf8 = intern(c, "text/plain;charset=utf-8");
     atoms.textPlain = intern(c, "text/plain");
 
-    Transfer transfer(c, root_, atoms, deadline);
+    Transfer transfer(c, root_, atoms, deadline_);
 
     // Best first. STRING is Latin-1 by definition; Qt and GTK offer
     // "text/plain" as UTF-8.

@@ -28,7 +28,8 @@ public:
         std::string text;  // UTF-8, when outcome == Text
     };
 
-    // `display` is the X display name (empty: $DISPLAY).
+    // `display` is the X display name (empty: $DISPLAY). `deadline` is how
+    // long the owner may take for each answer (each INCR piece included).
     explicit X11SelectionReader(std::string display,
                                 std::chrono::milliseconds deadline = std::chrono::seconds(2));
     ~X11SelectionReader();

@@ -1,0 +1,42 @@
+#include "app/desktop/desktop.hpp"
+
+#include "app/hotkey/null_backend.hpp"
+
+#include <QGuiApplication>
+
+namespace purlo {
+
+// Until the Wayland backends are part of the build: none offered.
+std::unique_ptr<ClipboardPasteboard> makeDataControlPasteboard() { return nullptr; }
+std::unique_ptr<HotkeyBackend> makePortalHotkeyBackend() {
+    return std::make_unique<NullHotkeyBackend>("this desktop offers no global shortcuts to programs");
+}
+
+Desktop makeDesktop(const SessionFacts& facts, const std::string& x11Display) {
+    const std::string qtPlatform = QGuiApplication::platformName().toStdString();
+    Desktop d;
+    const bool wayland = sessionOf(facts) == Session::Wayland;
+    std::unique_ptr<ClipboardPasteboard> dataControl = wayland ? makeDataControlPasteboard() : nullptr;
+    d.plan = planFor(facts, qtPlatform, dataControl != nullptr);
+
+    switch (d.plan.clipboard) {
+        case ClipboardWay::DataControl: d.clipboard = std::move(dataControl); break;
+        case ClipboardWay::X11: d.clipboard = makeX11Pasteboard(x11Display); break;
+        case ClipboardWay::Qt: d.clipboard = makeQtPasteboard(); break;
+    }
+
+    switch (d.plan.shortcut) {
+        case ShortcutWay::X11Grab: d.makeHotkey = [] { return makeHotkeyBackend(); }; break;
+        case ShortcutWay::Portal: d.makeHotkey = [] { return makePortalHotkeyBackend(); }; break;
+        case ShortcutWay::None: {
+            const std::string why = sessionOf(facts) == Session::None
+                                        ? "there is no desktop session to register Super+Shift+V in"
+                                        : "Purlo cannot register shortcuts on the \"" + qtPlatform + "\" platform";
+            d.makeHotkey = [why] { return std::make_unique<NullHotkeyBackend>(why); };
+            break;
+        }
+    }
+    return d;
+}
+
+}  // namespace purlo
