@@ -197,28 +197,6 @@ TEST_F(X11Hotkey, TakenCombinationFailsAndLeavesNoPartialGrab) {
     }
 }
 
-TEST_F(X11Hotkey, DestroyedBackendReleasesTheCombination) {
-    {
-        auto backend = makeHotkeyBackend();
-        ASSERT_TRUE(backend->registerHotkey(kCleanHotkey).ok);
-    }
-    QCoreApplication::processEvents();
-    Competitor other;
-    EXPECT_TRUE(other.grabV(XCB_MOD_MASK_4 | XCB_MOD_MASK_SHIFT));
-}
-
-// Without X (offscreen), nothing may be grabbed and the caller learns why.
-TEST(NullHotkey, OffscreenPlatformGetsTheNullBackend) {
-    if (onX11()) GTEST_SKIP() << "runs with QT_QPA_PLATFORM=offscreen";
-    auto backend = makeHotkeyBackend();
-    EXPECT_STREQ(backend->name(), "none");
-    const RegistrationResult reg = backend->registerHotkey(kCleanHotkey);
-    EXPECT_FALSE(reg.ok);
-    EXPECT_FALSE(reg.taken);
-    EXPECT_NE(reg.reason.find("offscreen"), std::string::npos) << reg.reason;
-}
-
-
 // Rewrites keycodes' symbols on a connection of its own, as a layout switch
 // would, and puts them back afterwards.
 class KeymapEdit {
