@@ -122,8 +122,6 @@ TEST(Launch, RunsInOrderAndSaysWhetherTheShortcutWorks) {
     }
 }
 
-// A layout change that loses the grab (or wins it back) is said at once,
-// in the tooltip and a notification.
 // A desktop that answers later: one launch notification, with its answer
 // and the keys it bound.
 TEST(Launch, APendingRegistrationIsAnnouncedWhenTheDesktopAnswers) {
@@ -134,6 +132,8 @@ TEST(Launch, APendingRegistrationIsAnnouncedWhenTheDesktopAnswers) {
     EXPECT_EQ(h.tray->toolTip, QString::fromUtf8("Purlo \u2014 Meta+Shift+V cleans the clipboard"));
 }
 
+// A layout change that loses the grab (or wins it back) is said at once,
+// in the tooltip and a notification.
 TEST(Launch, LosingTheShortcutLaterIsReported) {
     Harness h;
     h.hotkey->change({false, "", true});
