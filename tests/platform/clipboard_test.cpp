@@ -28,7 +28,7 @@ QString selectionOwner() {
     return QString::fromLatin1(runTool(qEnvironmentVariable("PURLO_SELECTION_OWNER"), {"CLIPBOARD"}).out).trimmed();
 }
 QByteArray xclipOut(const char* target = "UTF8_STRING") {
-    return runTool("xclip", {"-o", "-selection", "clipboard", "-t", target}).out;
+    return runTool("xclip", {"-o", "-selection", "clipboard", "-t", target}, {}, 30000).out;
 }
 
 // Runs `f` on a thread of its own, as the cleaning worker would, while this
