@@ -23,16 +23,17 @@ constexpr std::uint64_t bytesEqual(std::uint64_t x, std::uint8_t c) { return byt
 
 }  // namespace
 
+namespace detail {
+
 // Every white-space code point turns into a space unless the output is still
 // empty or already ends in one (only a collapsed run can put a space there);
 // one trailing space is dropped at the end. That is the collapse-and-trim in
-// a single pass.
-std::string normalizeWhitespace(std::string_view text) {
-    std::string out;
-    out.resize(text.size());  // the output is never longer than the input
-    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-    const auto* const end = p + text.size();
-    char* const first = out.data();
+// a single pass. Each block is loaded before anything is stored, and the
+// output never runs ahead of the input, so `out` may be `in` itself.
+std::size_t collapseWhitespace(const char* in, std::size_t size, char* out) {
+    const auto* p = reinterpret_cast<const unsigned char*>(in);
+    const auto* const end = p + size;
+    char* const first = out;
     char* o = first;
 
     while (p < end) {
@@ -74,7 +75,7 @@ std::string normalizeWhitespace(std::string_view text) {
             const bool plain = (bytesBelow(x, 0x20) | leads) == 0 && (spaces & (spaces << 8)) == 0 &&
                                !((x & 0xFF) == ' ' && (o == first || o[-1] == ' '));
             if (plain) {
-                std::memcpy(o, p, 8);
+                std::memcpy(o, &x, 8);
                 o += 8;
                 p += 8;
                 continue;
@@ -95,7 +96,15 @@ std::string normalizeWhitespace(std::string_view text) {
         }
     }
     if (o != first && o[-1] == ' ') --o;
-    out.resize(static_cast<std::size_t>(o - first));
+    return static_cast<std::size_t>(o - first);
+}
+
+}  // namespace detail
+
+std::string normalizeWhitespace(std::string_view text) {
+    std::string out;
+    out.resize(text.size());  // the output is never longer than the input
+    out.resize(detail::collapseWhitespace(text.data(), text.size(), out.data()));
     return out;
 }
 
