@@ -25,7 +25,7 @@ void sanitizeClipboard(Pasteboard& pasteboard, Notifier& notifier) {
         for (std::size_t i = 0; i < *count && !text; ++i) text = pasteboard.plainText(i);
         if (!text || text->empty()) return;
 
-        const std::string cleaned = normalizeWhitespace(cleanURLs(*text));
+        const std::string cleaned = cleanText(*text);
 
         // Never overwrite a newer copy with the cleaned form of an older one.
         if (pasteboard.changeCount() != seen) continue;

@@ -1,6 +1,7 @@
 #pragma once
 // The one action of the program: clean the clipboard's text in place.
 
+#include "cleaning/clean_text.hpp"
 #include "cleaning/pasteboard.hpp"
 
 #include <string_view>
@@ -12,8 +13,8 @@ inline constexpr std::string_view kCleanedText = "Removed formatting & cleaned U
 inline constexpr std::string_view kWriteFailedTitle = "Purlo";
 inline constexpr std::string_view kWriteFailedText = "Could not write to the clipboard";
 
-// Reads the first item's plain text, writes back
-// normalizeWhitespace(cleanURLs(text)) as the only content and notifies.
+// Reads the first item's plain text, writes back cleanText() of it as the
+// only content and notifies.
 // Stops quietly when there is no text.
 void sanitizeClipboard(Pasteboard& pasteboard, Notifier& notifier);
 
