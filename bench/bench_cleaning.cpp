@@ -3,6 +3,7 @@
 
 #include "corpus.hpp"
 
+#include "cleaning/clean_text.hpp"
 #include "cleaning/url_cleaner.hpp"
 #include "cleaning/whitespace.hpp"
 
@@ -38,9 +39,7 @@ void Memcpy(benchmark::State& state, Corpus kind) {
 }
 void CleanURLs(benchmark::State& state, Corpus kind) { run(state, kind, purlo::cleanURLs); }
 void Normalize(benchmark::State& state, Corpus kind) { run(state, kind, purlo::normalizeWhitespace); }
-void Pipeline(benchmark::State& state, Corpus kind) {
-    run(state, kind, [](const std::string& t) { return purlo::normalizeWhitespace(purlo::cleanURLs(t)); });
-}
+void Pipeline(benchmark::State& state, Corpus kind) { run(state, kind, purlo::cleanText); }
 
 #define CORPORA(fn)                                                                         \
     BENCHMARK_CAPTURE(fn, prose, Corpus::Prose)->Unit(benchmark::kMillisecond);            \
