@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <malloc.h>
+#include <new>
 #include <string>
 #include <string_view>
 #include <sys/stat.h>
@@ -89,7 +90,7 @@ private:
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv) try {
     if (argc > 1) {
         const std::string_view arg = argv[1];
         if (argc == 2 && (arg == "--help" || arg == "-h")) return writeAll(STDOUT_FILENO, kUsage) ? 0 : 1;
@@ -157,4 +158,9 @@ int main(int argc, char** argv) {
         return 1;
     }
     return 0;
+} catch (const std::bad_alloc&) {
+    // A text with no place to cut is held whole and may not fit. What was
+    // written before is only part of the result: say so and fail.
+    std::fputs("purlo-clean: out of memory\n", stderr);
+    return 1;
 }
