@@ -43,6 +43,7 @@ void Pipeline(benchmark::State& state, Corpus kind) { run(state, kind, purlo::cl
 
 #define CORPORA(fn)                                                                         \
     BENCHMARK_CAPTURE(fn, prose, Corpus::Prose)->Unit(benchmark::kMillisecond);            \
+    BENCHMARK_CAPTURE(fn, intl_prose, Corpus::IntlProse)->Unit(benchmark::kMillisecond);  \
     BENCHMARK_CAPTURE(fn, links, Corpus::Links)->Unit(benchmark::kMillisecond);            \
     BENCHMARK_CAPTURE(fn, one_address, Corpus::OneAddress)->Unit(benchmark::kMillisecond); \
     BENCHMARK_CAPTURE(fn, whitespace, Corpus::WhiteSpace)->Unit(benchmark::kMillisecond);  \

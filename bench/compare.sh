@@ -52,7 +52,7 @@ t0=$(seconds 9 "$tmp/empty" "$clean")
 
 echo "machine: $(lscpu | sed -n 's/^Model name: *//p' | head -n 1), $(nproc) cores, $(free -g | awk '/^Mem:/ { print $2 }') GiB"
 printf '%-12s %10s %10s %8s %10s %12s\n' corpus "purlo MB/s" "perl MB/s" ratio "peak/input" "64MB/4x16MB"
-for kind in prose links one-address whitespace fragments; do
+for kind in prose intl-prose links one-address whitespace fragments; do
     "$gen" "$kind" 64 >"$tmp/64"
     "$gen" "$kind" 16 >"$tmp/16"
     t64=$(seconds 5 "$tmp/64" "$clean")
