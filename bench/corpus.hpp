@@ -1,6 +1,7 @@
 #pragma once
 // Generated texts for the benchmarks: deterministic, so that runs compare.
 
+#include <algorithm>
 #include <cstddef>
 #include <random>
 #include <string>
@@ -8,10 +9,11 @@
 
 namespace purlo::bench {
 
-enum class Corpus { Prose, Links, OneAddress, WhiteSpace, Fragments };
+enum class Corpus { Prose, IntlProse, Links, OneAddress, WhiteSpace, Fragments };
 
 inline bool parseCorpus(std::string_view name, Corpus& out) {
     if (name == "prose") out = Corpus::Prose;
+    else if (name == "intl-prose") out = Corpus::IntlProse;
     else if (name == "links") out = Corpus::Links;
     else if (name == "one-address") out = Corpus::OneAddress;
     else if (name == "whitespace") out = Corpus::WhiteSpace;
@@ -25,6 +27,12 @@ inline std::string makeCorpus(Corpus kind, std::size_t bytes) {
         "the", "meeting", "notes", "of", "Tuesday", "are", "attached", "and", "we", "will", "review", "them,",
         "before", "lunch.", "Please", "bring", "your", "numbers", "for", "quarter", "three;", "thanks!",
         "caf\u00E9", "na\u00EFve", "\u00FCber", "(draft)"};
+    // What other languages and typography put into real prose: accented
+    // letters, CJK, dashes and curly quotes, whose lead bytes (0xE2, 0xE3)
+    // are also those of the multi-byte white space.
+    static constexpr std::string_view kIntlWords[] = {
+        "d\u00E9j\u00E0", "Stra\u00DFe", "\u4E2D\u6587", "\u2014", "\u201Cquoted\u201D", "\u3053\u3068",
+        "fa\u00E7ade", "it\u2019s"};
     // Prose as people paste it: single spaces, lines wrapped near 72
     // columns, a blank line between paragraphs, the odd double space.
     static constexpr std::string_view kSpaces[] = {" ", "  ", "\n", "\n\n", " \u00A0", "\t"};
@@ -54,10 +62,22 @@ inline std::string makeCorpus(Corpus kind, std::size_t bytes) {
         }
         break;
     case Corpus::Prose:
+    case Corpus::IntlProse:
     case Corpus::Links:
+        // IntlProse: 4 % of the words from kIntlWords, the rest plain ASCII.
+        auto isAscii = [](std::string_view w) {
+            return std::all_of(w.begin(), w.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+        };
+        auto nextWord = [&] {
+            if (kind != Corpus::IntlProse) return kWords[pick(std::size(kWords))];
+            if (pick(100) < 4) return kIntlWords[pick(std::size(kIntlWords))];
+            for (;;) {
+                if (const std::string_view w = kWords[pick(std::size(kWords))]; isAscii(w)) return w;
+            }
+        };
         std::size_t column = 0;
         while (s.size() < bytes) {
-            const std::string_view word = kWords[pick(std::size(kWords))];
+            const std::string_view word = nextWord();
             s += word;
             column += word.size() + 1;
             const std::size_t roll = pick(400);

@@ -1,7 +1,8 @@
-// Feeds arbitrary bytes through the three cleaning functions and aborts on
+// Feeds arbitrary bytes through the cleaning functions and aborts on
 // any broken promise: the sanitizers catch memory and undefined behaviour,
 // the checks below catch wrong output.
 
+#include "cleaning/clean_text.hpp"
 #include "cleaning/tracking_params.hpp"
 #include "cleaning/url_cleaner.hpp"
 #include "cleaning/whitespace.hpp"
@@ -77,13 +78,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     require(purlo::normalizeWhitespace(in) == referenceNormalize(in), "white space collapsed wrongly");
 
-    const std::string out = purlo::normalizeWhitespace(purlo::cleanURLs(in));
+    // cleanText collapses in place, inside the address cleaner's result.
+    const std::string out = purlo::cleanText(in);
+    require(out == referenceNormalize(purlo::cleanURLs(in)), "the whole cleaning differs from its two steps");
     require(out.size() <= in.size(), "cleaning made the text longer");
     require(out.find("  ") == std::string::npos, "two spaces in a row");
     require(out.empty() || (out.front() != ' ' && out.back() != ' '), "space at an end");
     require(!startsWithWhiteSpaceOtherThanSpace(out), "white space other than U+0020 left");
     if (!endsWithPrepend(out)) {
-        require(purlo::normalizeWhitespace(purlo::cleanURLs(out)) == out, "cleaning twice changed the text");
+        require(purlo::cleanText(out) == out, "cleaning twice changed the text");
     }
     return 0;
 }

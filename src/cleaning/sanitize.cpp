@@ -1,8 +1,5 @@
 #include "cleaning/sanitize.hpp"
 
-#include "cleaning/url_cleaner.hpp"
-#include "cleaning/whitespace.hpp"
-
 #include <optional>
 #include <string>
 
@@ -33,7 +30,7 @@ void sanitizeClipboard(Pasteboard& pasteboard, Notifier& notifier) {
         }
         if (read.text.empty()) return;
 
-        const std::string cleaned = normalizeWhitespace(cleanURLs(read.text));
+        const std::string cleaned = cleanText(read.text);
 
         // Never overwrite a newer copy with the cleaned form of an older one.
         if (pasteboard.changeCount() != seen) continue;

@@ -1,6 +1,7 @@
 #pragma once
 // The one action of the program: clean the clipboard's text in place.
 
+#include "cleaning/clean_text.hpp"
 #include "cleaning/pasteboard.hpp"
 
 #include <string_view>
@@ -15,7 +16,7 @@ inline constexpr std::string_view kWriteFailedText = "Could not write to the cli
 inline constexpr std::string_view kNoAnswerText = "The program holding the clipboard did not answer";
 inline constexpr std::string_view kTooLargeText = "The clipboard is too large to clean";
 
-// Reads the first item's plain text, writes back its cleaned form as the
+// Reads the first item's plain text, writes back cleanText() of it as the
 // only content and notifies. Stops quietly when there is no text, or when
 // another program copies while it runs.
 void sanitizeClipboard(Pasteboard& pasteboard, Notifier& notifier);

@@ -9,6 +9,7 @@
 
 #include <cstring>
 #include <memory>
+#include <new>
 
 namespace purlo {
 namespace {
@@ -40,6 +41,9 @@ public:
     EdgeChecker() {
         UErrorCode status = U_ZERO_ERROR;
         iter_.reset(ubrk_open(UBRK_CHARACTER, "root", nullptr, 0, &status));
+        // Without an iterator every edge counts as a boundary, a different
+        // answer; short of memory, fail like any other allocation instead.
+        if (status == U_MEMORY_ALLOCATION_ERROR) throw std::bad_alloc();
         if (U_FAILURE(status)) iter_.reset();
     }
 

@@ -47,4 +47,9 @@ inline std::size_t whitespaceLength(const unsigned char* p, const unsigned char*
     }
 }
 
+// Writes normalizeWhitespace() of in[0, size) to `out` and returns its
+// length. `out` may be `in` itself, to collapse a string the caller owns
+// without a second buffer; otherwise the two must not overlap.
+std::size_t collapseWhitespace(const char* in, std::size_t size, char* out);
+
 }  // namespace purlo::detail

@@ -1,15 +1,14 @@
 // purlo-clean: the clipboard cleaning as a filter, standard input to
 // standard output, byte for byte.
 
-#include "cleaning/url_cleaner.hpp"
-#include "cleaning/utf8_whitespace.hpp"
-#include "cleaning/whitespace.hpp"
+#include "cleaning/clean_text.hpp"
 
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <malloc.h>
+#include <new>
 #include <string>
 #include <string_view>
 #include <sys/stat.h>
@@ -55,15 +54,18 @@ ssize_t readMore(int fd, std::string& buf, std::size_t& used) {
     return n;
 }
 
+// TAB, LF, VT, FF, CR and SPACE: white space however the cleaning reads
+// its neighbours, since UTF-8 never uses an ASCII byte inside a character.
+bool isAsciiWhiteSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
 // A place where the text may be cut so that cleaning the pieces one by one
 // gives exactly what cleaning the whole would: just after an ASCII white-space
 // byte. No address spans white space, and the run of white space around the
 // cut collapses into the one space put between the pieces. Returns 0 when
 // there is none at or after `from` (what lies before was searched already).
 std::size_t lastCut(std::string_view buf, std::size_t from) {
-    const auto* b = reinterpret_cast<const unsigned char*>(buf.data());
     for (std::size_t i = buf.size(); i > from; --i) {
-        if (purlo::detail::kWhitespaceLead[b[i - 1]] == 1) return i;
+        if (isAsciiWhiteSpace(buf[i - 1])) return i;
     }
     return 0;
 }
@@ -72,8 +74,9 @@ class Cleaner {
 public:
     // Cleans one piece that ends at a cut (or at the end of the input) and
     // writes it; false with errno set when the output cannot be written.
-    bool piece(std::string_view text) { return write(purlo::normalizeWhitespace(purlo::cleanURLs(text))); }
+    bool piece(std::string_view text) { return write(purlo::cleanText(text)); }
 
+private:
     bool write(const std::string& cleaned) {
         if (cleaned.empty()) return true;
         // The white space between two pieces collapses to one space.
@@ -82,13 +85,12 @@ public:
         return writeAll(STDOUT_FILENO, cleaned);
     }
 
-private:
     bool wroteAny_ = false;
 };
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv) try {
     if (argc > 1) {
         const std::string_view arg = argv[1];
         if (argc == 2 && (arg == "--help" || arg == "-h")) return writeAll(STDOUT_FILENO, kUsage) ? 0 : 1;
@@ -144,11 +146,9 @@ int main(int argc, char** argv) {
             searched = used;
         }
     }
-    // The last piece may be the whole input (one huge address): drop the
-    // input before normalising, so that at most two copies are alive.
-    std::string urls = purlo::cleanURLs(std::string_view(buf.data(), used));
-    std::string().swap(buf);
-    if (!cleaner.write(purlo::normalizeWhitespace(urls))) {
+    // The last piece may be the whole input (one huge address); cleanText
+    // makes a single copy of it, so two are alive at most.
+    if (!cleaner.piece(std::string_view(buf.data(), used))) {
         complain("cannot write standard output", errno);
         return 1;
     }
@@ -158,4 +158,9 @@ int main(int argc, char** argv) {
         return 1;
     }
     return 0;
+} catch (const std::bad_alloc&) {
+    // A text with no place to cut is held whole and may not fit. What was
+    // written before is only part of the result: say so and fail.
+    std::fputs("purlo-clean: out of memory\n", stderr);
+    return 1;
 }

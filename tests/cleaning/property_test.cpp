@@ -2,8 +2,8 @@
 // from the pieces that matter: addresses, query syntax, tracking names, every
 // kind of white space, non-ASCII characters and invalid bytes.
 
+#include "cleaning/clean_text.hpp"
 #include "cleaning/tracking_params.hpp"
-#include "cleaning/url_cleaner.hpp"
 #include "cleaning/whitespace.hpp"
 
 #include <gtest/gtest.h>
@@ -26,8 +26,6 @@ std::string generate(std::mt19937& rng) {
     for (std::size_t n = length(rng); n > 0; --n) s += kPieces[pick(rng)];
     return s;
 }
-
-std::string clean(std::string_view s) { return purlo::normalizeWhitespace(purlo::cleanURLs(s)); }
 
 // The code points (and single invalid bytes) of s that are not white space,
 // in order, as normalizeWhitespace itself would not see them.
@@ -61,7 +59,7 @@ TEST_P(Generated, PipelineOutputIsOneTidyLineAndStable) {
     std::mt19937 rng(GetParam());
     for (int i = 0; i < 4000; ++i) {
         const std::string in = generate(rng);
-        const std::string out = clean(in);
+        const std::string out = purlo::cleanText(in);
         SCOPED_TRACE(::testing::PrintToString(in));
         ASSERT_EQ(out.find("  "), std::string::npos);
         ASSERT_FALSE(hasOtherWhiteSpace(out));
@@ -73,7 +71,7 @@ TEST_P(Generated, PipelineOutputIsOneTidyLineAndStable) {
         // ends is glued to the white space after it and kept, and only the
         // trim frees it for a second cleaning to rewrite.
         if (!out.ends_with("\u0600")) {
-            ASSERT_EQ(clean(out), out) << "cleaning twice changed the text";
+            ASSERT_EQ(purlo::cleanText(out), out) << "cleaning twice changed the text";
         }
         ASSERT_LE(out.size(), in.size());
     }
@@ -92,7 +90,7 @@ TEST_P(Generated, NormalizingKeepsEveryOtherCharacterInOrder) {
         ASSERT_EQ(stripped, expect);
         // Outside addresses nothing but white space may change.
         if (in.find("://") == std::string::npos) {
-            std::string cleaned = clean(in);
+            std::string cleaned = purlo::cleanText(in);
             std::erase(cleaned, ' ');
             ASSERT_EQ(cleaned, expect) << ::testing::PrintToString(in);
         }

@@ -1,3 +1,4 @@
+#include "cleaning/clean_text.hpp"
 #include "cleaning/whitespace.hpp"
 
 #include <gtest/gtest.h>
@@ -64,8 +65,9 @@ TEST(NormalizeWhitespaceClass, IsExactlyUnicodeWhiteSpace) {
 
 namespace {
 
-// Long texts are scanned many bytes at a time: put each kind of white space,
-// alone and doubled, at every position of such a block and against its edges.
+// Long texts are scanned many bytes at a time, and in place inside
+// cleanText(): put each kind of white space, alone and doubled, at every
+// position of such a block and against its edges.
 TEST(NormalizeWhitespaceBlocks, EveryOffsetOfEveryKind) {
     for (const std::string ws : {" ", "\t", "\n", "\v", "\f", "\r", "\r\n", "\u0085", "\u00A0", "\u1680", "\u2000",
                                  "\u200A", "\u2028", "\u202F", "\u205F", "\u3000"}) {
@@ -75,6 +77,7 @@ TEST(NormalizeWhitespaceBlocks, EveryOffsetOfEveryKind) {
                 const std::string want = at == 0 ? right : left + " " + right;
                 ASSERT_EQ(purlo::normalizeWhitespace(left + run + right), want) << ::testing::PrintToString(run) << at;
                 ASSERT_EQ(purlo::normalizeWhitespace(run + left + run + right + run), want);
+                ASSERT_EQ(purlo::cleanText(run + left + run + right + run), want) << "collapsed in place";
             }
         }
     }

@@ -61,5 +61,16 @@ check "closed pipe reported" $? "rc=$rc err=$(cat "$tmp/err")"
 [[ $rc -eq 1 ]] && grep -q "cannot read standard input" "$tmp/err"
 check "unreadable input reported" $? "rc=$rc err=$(cat "$tmp/err")"
 
+# Out of memory: an address with no place to cut must be held whole and
+# cannot fit under the limit. One line on stderr, exit 1, no output.
+# (AddressSanitizer reserves its shadow memory at start and cannot run under
+# any such limit.)
+if ! ldd "$bin" | grep -q libasan; then
+    { printf 'https://h/?'; head -c 64000000 /dev/zero | tr '\0' x; } |
+        (ulimit -v 100000 && exec "$bin") >"$tmp/out" 2>"$tmp/err"; rc=$?
+    [[ $rc -eq 1 && ! -s "$tmp/out" && $(wc -l <"$tmp/err") -eq 1 ]] && grep -q "out of memory" "$tmp/err"
+    check "out of memory reported" $? "rc=$rc err=$(head -c 300 "$tmp/err")"
+fi
+
 echo "cli: $passed passed, $failed failed"
 [[ $failed -eq 0 ]]

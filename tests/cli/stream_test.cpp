@@ -2,8 +2,7 @@
 // the result must equal cleaning it whole. These inputs put addresses, white
 // space runs and multi-byte characters across the filter's piece borders.
 
-#include "cleaning/url_cleaner.hpp"
-#include "cleaning/whitespace.hpp"
+#include "cleaning/clean_text.hpp"
 
 #include <gtest/gtest.h>
 
@@ -59,7 +58,7 @@ class Stream : public ::testing::TestWithParam<Input> {};
 
 TEST_P(Stream, EqualsCleaningTheWhole) {
     const std::string& in = GetParam().text;
-    const std::string want = purlo::normalizeWhitespace(purlo::cleanURLs(in));
+    const std::string want = purlo::cleanText(in);
     const std::string got = runFilter(in);
     ASSERT_EQ(got.size(), want.size());
     EXPECT_TRUE(got == want);
