@@ -5,6 +5,8 @@
 #include <QCoreApplication>
 #include <QThread>
 
+#include <new>
+
 namespace purlo {
 
 // Lives on the worker thread. Queued calls to one thread are delivered one
@@ -19,7 +21,13 @@ public:
 public slots:
     void run() {
         if (stopping_.load()) return;
-        sanitizeClipboard(pasteboard_, notifier_);
+        try {
+            sanitizeClipboard(pasteboard_, notifier_);
+        } catch (const std::bad_alloc&) {
+            // A clipboard near the size limit on a machine short of memory:
+            // the clipboard is untouched (writes replace it in one step).
+            notifier_.deliver(kProblemTitle, "Not enough memory to clean the clipboard");
+        }
         emit finished();
     }
 
