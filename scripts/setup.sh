@@ -10,6 +10,7 @@ build_pkgs=(
   qt6-base-dev libqt6svg6 libgl-dev
   libicu-dev
   libxcb1-dev libxcb-keysyms1-dev
+  libwayland-dev
   fonts-dejavu-core
   librsvg2-bin
 )
