@@ -18,6 +18,7 @@ test_pkgs=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   xvfb xauth x11-utils xclip xdotool xbindkeys trayer dunst dbus dbus-x11 libnotify-bin
+  sway xwayland wl-clipboard
   perl time
   desktop-file-utils appstream dpkg-dev file groff-base
 )
