@@ -34,8 +34,12 @@ public:
     }
     ~Copy() {
         signal(SIGCONT);
-        p_.kill();
-        p_.waitForFinished();
+        // Replaced, wl-copy removes its buffer from /tmp; killed, it leaves it.
+        if (p_.state() != QProcess::NotRunning) runTool("wl-copy", {"--clear"});
+        if (!p_.waitForFinished(5000)) {
+            p_.kill();
+            p_.waitForFinished();
+        }
     }
     void signal(int sig) {
         if (p_.processId() > 0) ::kill(pid_t(p_.processId()), sig);  // 0 would be our own group
