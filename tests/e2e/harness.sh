@@ -21,7 +21,7 @@
 # started is stopped when it ends, whichever way it ends.
 #
 # Exported for COMMAND: DISPLAY, WAYLAND_DISPLAY (--sway), HOME, XDG_RUNTIME_DIR, XDG_CONFIG_HOME,
-# XDG_DATA_HOME, XDG_CACHE_HOME, DBUS_SESSION_BUS_ADDRESS, QT_QPA_PLATFORM=xcb,
+# XDG_DATA_HOME, XDG_CACHE_HOME, TMPDIR, DBUS_SESSION_BUS_ADDRESS, QT_QPA_PLATFORM=xcb,
 # PURLO_HARNESS_DIR (scratch space, removed afterwards), PURLO_E2E_LIB (the
 # helper scripts), PURLO_SELECTION_OWNER (prints a selection's owner window),
 # PURLO_TRAY_PID / PURLO_DUNST_PID when those were started.
@@ -106,8 +106,11 @@ if [[ $inner -eq 0 ]]; then
     trap 'exit 130' INT
     trap 'exit 143' TERM
 
-    mkdir -p "$world/home" "$world/runtime" "$world/scratch"
+    mkdir -p "$world/home" "$world/runtime" "$world/scratch" "$world/tmp"
     chmod 0700 "$world" "$world/home" "$world/runtime"
+    # Temporary files of whatever runs inside go with the world, also those
+    # of a program stopped before it could remove them.
+    export TMPDIR="$world/tmp"
     export HOME="$world/home"
     export XDG_RUNTIME_DIR="$world/runtime"
     export XDG_CONFIG_HOME="$HOME/.config" XDG_DATA_HOME="$HOME/.local/share" XDG_CACHE_HOME="$HOME/.cache"
