@@ -10,6 +10,7 @@ build_pkgs=(
   qt6-base-dev libqt6svg6 libgl-dev
   libicu-dev
   libxcb1-dev libxcb-keysyms1-dev
+  libwayland-dev
   fonts-dejavu-core
   librsvg2-bin
 )
@@ -17,6 +18,7 @@ test_pkgs=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   xvfb xauth x11-utils xclip xdotool xbindkeys trayer dunst dbus dbus-x11 libnotify-bin
+  sway xwayland wl-clipboard
   perl time
   desktop-file-utils appstream dpkg-dev file groff-base
 )

@@ -1,11 +1,17 @@
 #!/usr/bin/env bash
-# harness.sh [--tray] [--notifications] -- COMMAND ARGS...
+# harness.sh [--sway] [--tray] [--notifications] -- COMMAND ARGS...
 #
 # Runs COMMAND in a private desktop of its own, so that tests never touch the
 # user's session and never see each other's:
 #   - a fresh temporary HOME and XDG_RUNTIME_DIR (mode 0700), XDG_* below HOME;
 #   - its own D-Bus session bus (dbus-run-session);
 #   - Xvfb on a display it picks itself (-displayfd), -noreset; DISPLAY exported;
+#   - or, with --sway, a headless sway (a Wayland session, wlroots' clipboard
+#     data-control included) with Xwayland, ready once its socket is up and
+#     it has reported DISPLAY; WAYLAND_DISPLAY and DISPLAY exported. sway
+#     refuses to run as root: run as root, the harness drops to uid/gid 65534
+#     for everything, COMMAND included, which must then be reachable by that
+#     user (every directory on its path world-readable);
 #   - with --tray, a tray host (trayer), ready once _NET_SYSTEM_TRAY_S0 has an owner;
 #   - with --notifications, dunst with an empty configuration, ready once
 #     org.freedesktop.Notifications has an owner on the private bus.
@@ -14,8 +20,8 @@
 # one and exits 125. Otherwise it exits with COMMAND's status. Whatever it
 # started is stopped when it ends, whichever way it ends.
 #
-# Exported for COMMAND: DISPLAY, HOME, XDG_RUNTIME_DIR, XDG_CONFIG_HOME,
-# XDG_DATA_HOME, XDG_CACHE_HOME, DBUS_SESSION_BUS_ADDRESS, QT_QPA_PLATFORM=xcb,
+# Exported for COMMAND: DISPLAY, WAYLAND_DISPLAY (--sway), HOME, XDG_RUNTIME_DIR, XDG_CONFIG_HOME,
+# XDG_DATA_HOME, XDG_CACHE_HOME, TMPDIR, DBUS_SESSION_BUS_ADDRESS, QT_QPA_PLATFORM=xcb,
 # PURLO_HARNESS_DIR (scratch space, removed afterwards), PURLO_E2E_LIB (the
 # helper scripts), PURLO_SELECTION_OWNER (prints a selection's owner window),
 # PURLO_TRAY_PID / PURLO_DUNST_PID when those were started.
@@ -26,13 +32,15 @@ self="$here/$(basename "${BASH_SOURCE[0]}")"
 timeout_s=${PURLO_HARNESS_TIMEOUT:-15}
 
 usage() {
-    echo "usage: harness.sh [--tray] [--notifications] -- COMMAND ARGS..." >&2
+    echo "usage: harness.sh [--sway] [--tray] [--notifications] -- COMMAND ARGS..." >&2
     exit 2
 }
 
-want_tray=0 want_notes=0 inner=0
+all_args=("$@")
+want_sway=0 want_tray=0 want_notes=0 inner=0
 while [[ $# -gt 0 ]]; do
     case "$1" in
+    --sway) want_sway=1 ;;
     --tray) want_tray=1 ;;
     --notifications) want_notes=1 ;;
     --inside-bus) inner=1 ;;  # internal: second stage, already on the private bus
@@ -59,7 +67,23 @@ within() { [[ $SECONDS -lt $deadline ]]; }
 
 # ---------------------------------------------------------------- stage one
 if [[ $inner -eq 0 ]]; then
-    for tool in dbus-run-session Xvfb perl; do
+    unprivileged=65534
+    if [[ $want_sway -eq 1 && $(id -u) -eq 0 ]]; then
+        command -v setpriv >/dev/null || { echo "harness: 'setpriv' is not installed" >&2; exit 125; }
+        drop=(setpriv --reuid=$unprivileged --regid=$unprivileged --clear-groups --)
+        "${drop[@]}" test -r "$self" || {
+            echo "harness: uid $unprivileged cannot read $self; with --sway every directory on its path must be world-readable" >&2
+            exit 125
+        }
+        exec "${drop[@]}" "$self" "${all_args[@]}"
+    fi
+    if [[ $want_sway -eq 1 && "$1" == */* && ! -x "$1" ]]; then
+        echo "harness: $1 cannot be run as uid $(id -u); with --sway every directory on its path must be world-readable" >&2
+        exit 125
+    fi
+    display_server=Xvfb
+    [[ $want_sway -eq 1 ]] && display_server=sway
+    for tool in dbus-run-session "$display_server" perl; do
         command -v "$tool" >/dev/null || { echo "harness: '$tool' is not installed (run scripts/setup.sh --test)" >&2; exit 125; }
     done
     world=$(mktemp -d "${TMPDIR:-/tmp}/purlo-e2e.XXXXXX") || exit 125
@@ -82,8 +106,11 @@ if [[ $inner -eq 0 ]]; then
     trap 'exit 130' INT
     trap 'exit 143' TERM
 
-    mkdir -p "$world/home" "$world/runtime" "$world/scratch"
+    mkdir -p "$world/home" "$world/runtime" "$world/scratch" "$world/tmp"
     chmod 0700 "$world" "$world/home" "$world/runtime"
+    # Temporary files of whatever runs inside go with the world, also those
+    # of a program stopped before it could remove them.
+    export TMPDIR="$world/tmp"
     export HOME="$world/home"
     export XDG_RUNTIME_DIR="$world/runtime"
     export XDG_CONFIG_HOME="$HOME/.config" XDG_DATA_HOME="$HOME/.local/share" XDG_CACHE_HOME="$HOME/.cache"
@@ -92,8 +119,10 @@ if [[ $inner -eq 0 ]]; then
     # Nothing of the caller's desktop may leak in.
     unset DBUS_SESSION_BUS_ADDRESS WAYLAND_DISPLAY DISPLAY XAUTHORITY SESSION_MANAGER
     export XDG_SESSION_TYPE=x11
+    [[ $want_sway -eq 1 ]] && export XDG_SESSION_TYPE=wayland
 
     args=(--inside-bus)
+    [[ $want_sway -eq 1 ]] && args+=(--sway)
     [[ $want_tray -eq 1 ]] && args+=(--tray)
     [[ $want_notes -eq 1 ]] && args+=(--notifications)
     dbus-run-session -- "$self" "${args[@]}" -- "$@" &
@@ -107,6 +136,7 @@ fi
 # ---------------------------------------------------------------- stage two
 logs="$PURLO_HARNESS_DIR"
 pids=()
+groups=()  # process groups to clear out once their leader has gone
 cleanup_inner() {
     local i
     for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
@@ -114,6 +144,9 @@ cleanup_inner() {
     done
     for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
         wait "${pids[i]}" 2>/dev/null
+    done
+    for i in "${groups[@]}"; do
+        kill -KILL -- "-$i" 2>/dev/null
     done
 }
 trap cleanup_inner EXIT
@@ -124,16 +157,55 @@ trap 'exit 143' TERM
 export PURLO_E2E_LIB="$here/lib"
 export PURLO_SELECTION_OWNER="$here/lib/selection-owner.pl"
 
-# Xvfb writes the display number it chose to the pipe once it accepts clients.
-fifo="$logs/displayfd"
-mkfifo "$fifo" || exit 125
-Xvfb -displayfd 3 -noreset -nolisten tcp -screen 0 1280x1024x24 3>"$fifo" >"$logs/xvfb.log" 2>&1 &
-pids+=($!)
-display_num=""
-read -r -t "$timeout_s" display_num <"$fifo"
-rm -f "$fifo"
-[[ "$display_num" =~ ^[0-9]+$ ]] || fail_timeout "Xvfb to report its display" "$logs/xvfb.log"
-export DISPLAY=":$display_num"
+start_xvfb() {
+    # Xvfb writes the display number it chose to the pipe once it accepts clients.
+    local fifo="$logs/displayfd" display_num=""
+    mkfifo "$fifo" || exit 125
+    Xvfb -displayfd 3 -noreset -nolisten tcp -screen 0 1280x1024x24 3>"$fifo" >"$logs/xvfb.log" 2>&1 &
+    pids+=($!)
+    read -r -t "$timeout_s" display_num <"$fifo"
+    rm -f "$fifo"
+    [[ "$display_num" =~ ^[0-9]+$ ]] || fail_timeout "Xvfb to report its display" "$logs/xvfb.log"
+    export DISPLAY=":$display_num"
+}
+
+start_sway() {
+    # sway names its Wayland socket and Xwayland's display itself; the exec
+    # line reports both once the configuration is applied, by which time both
+    # sockets accept clients.
+    local ready="$logs/sway.ready" sway_pid names
+    cat >"$logs/sway-ready.sh" <<'EOF'
+printf '%s %s\n' "$WAYLAND_DISPLAY" "$DISPLAY" >"$1.tmp" && mv "$1.tmp" "$1"
+EOF
+    cat >"$logs/sway.config" <<EOF
+output HEADLESS-1 resolution 1024x768
+xwayland enable
+exec sh $logs/sway-ready.sh $ready
+EOF
+    # In a session of its own: an Xwayland that a late X client started
+    # and that is not ready yet when sway stops ignores TERM and would
+    # outlive the harness, with the helper that starts it.
+    WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman \
+        setsid sway -c "$logs/sway.config" >"$logs/sway.log" 2>&1 &
+    sway_pid=$!
+    pids+=("$sway_pid")
+    groups+=("$sway_pid")
+    start_wait
+    until [[ -s "$ready" ]]; do
+        within || fail_timeout "sway to report its sockets" "$logs/sway.log"
+        kill -0 "$sway_pid" 2>/dev/null || { echo "harness: sway exited" >&2; tail -n 20 "$logs/sway.log" >&2; exit 125; }
+        sleep 0.02
+    done
+    read -r -a names <"$ready"
+    [[ ${#names[@]} -eq 2 && -S "$XDG_RUNTIME_DIR/${names[0]}" ]] || {
+        echo "harness: sway reported '${names[*]}', not a Wayland socket and an X display" >&2
+        exit 125
+    }
+    export WAYLAND_DISPLAY="${names[0]}" DISPLAY="${names[1]}"
+}
+
+if [[ $want_sway -eq 1 ]]; then start_sway; else start_xvfb; fi
+# Qt on X (Xwayland under sway), as Purlo runs on Wayland sessions too.
 export QT_QPA_PLATFORM=xcb
 
 selection_owned() {

@@ -1,5 +1,6 @@
 #include "app/platform/x11_selection_owner.hpp"
 
+#include "app/platform/text_encoding.hpp"
 #include "app/platform/xcb_util.hpp"
 
 #include <poll.h>
@@ -18,23 +19,6 @@ using Clock = std::chrono::steady_clock;
 constexpr auto kStaleTransfer = std::chrono::seconds(10);
 // INCR pieces: large enough to be few, small enough not to hold the thread.
 constexpr std::size_t kPieceBytes = std::size_t(1) << 20;
-
-// STRING is Latin-1 by definition: offered only when the text fits.
-std::optional<std::string> toLatin1(const std::string& utf8) {
-    std::string out;
-    out.reserve(utf8.size());
-    for (std::size_t i = 0; i < utf8.size(); ++i) {
-        const auto b = static_cast<unsigned char>(utf8[i]);
-        if (b < 0x80) {
-            out += char(b);
-        } else if ((b == 0xC2 || b == 0xC3) && i + 1 < utf8.size()) {
-            out += char(((b & 0x03) << 6) | (static_cast<unsigned char>(utf8[++i]) & 0x3F));
-        } else {
-            return std::nullopt;
-        }
-    }
-    return out;
-}
 
 }  // namespace
 
@@ -164,7 +148,7 @@ bool X11SelectionOwner::convert(const xcb_selection_request_event_t& request, xc
     if (target == atom_.targets) {
         std::vector<xcb_atom_t> targets = {atom_.targets,    atom_.multiple,      atom_.timestamp,  atom_.utf8String,
                                            atom_.textPlainUtf8, atom_.textPlain, atom_.text};
-        if (toLatin1(*data)) targets.push_back(XCB_ATOM_STRING);
+        if (text::toLatin1(*data)) targets.push_back(XCB_ATOM_STRING);
         xcb_change_property(c_, XCB_PROP_MODE_REPLACE, request.requestor, property, XCB_ATOM_ATOM, 32,
                             uint32_t(targets.size()), targets.data());
         return true;
@@ -176,7 +160,7 @@ bool X11SelectionOwner::convert(const xcb_selection_request_event_t& request, xc
     }
     xcb_atom_t type = target;
     if (target == XCB_ATOM_STRING) {
-        std::optional<std::string> latin1 = toLatin1(*data);
+        std::optional<std::string> latin1 = text::toLatin1(*data);
         if (!latin1) return false;
         data = std::make_shared<const std::string>(std::move(*latin1));
     } else if (target == atom_.text) {

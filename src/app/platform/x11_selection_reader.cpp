@@ -1,8 +1,8 @@
 #include "app/platform/x11_selection_reader.hpp"
 
+#include "app/platform/text_encoding.hpp"
 #include "app/platform/xcb_util.hpp"
 
-#include <unicode/utf8.h>
 #include <xcb/xcb.h>
 
 #include <poll.h>
@@ -21,8 +21,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Far more than any text anyone means to clean; a runaway owner must not be
-// able to make Purlo swallow the machine's memory.
 constexpr std::size_t kMaxBytes = X11SelectionReader::kMaxBytes;
 // An owner that keeps answering is not stalled, however long its text
 // takes (a busy machine, a large INCR transfer): the reader's patience runs
@@ -35,31 +33,6 @@ using xcb::Reply;
 struct Atoms {
     xcb_atom_t clipboard, targets, incr, property, utf8String, textPlainUtf8, textPlain;
 };
-
-bool validUtf8(const std::string& s) {
-    const auto* p = reinterpret_cast<const uint8_t*>(s.data());
-    const int32_t n = int32_t(s.size());
-    for (int32_t i = 0; i < n;) {
-        UChar32 c;
-        U8_NEXT(p, i, n, c);
-        if (c < 0) return false;
-    }
-    return true;
-}
-
-std::string latin1ToUtf8(const std::string& s) {
-    std::string out;
-    out.reserve(s.size() + s.size() / 8);
-    for (unsigned char b : s) {
-        if (b < 0x80) {
-            out += char(b);
-        } else {
-            out += char(0xC0 | (b >> 6));
-            out += char(0x80 | (b & 0x3F));
-        }
-    }
-    return out;
-}
 
 // One transfer, on a fresh requestor window, so that whatever an owner sends
 // late to an abandoned read cannot be mistaken for the answer to a later one.
@@ -327,10 +300,10 @@ X11SelectionReader::Result X11SelectionReader::readText() {
     for (const Candidate& candidate : order) {
         switch (transfer.convert(candidate.atom, data, type)) {
             case Transfer::Status::Ok:
-                if (candidate.latin1) return {Outcome::Text, latin1ToUtf8(data)};
+                if (candidate.latin1) return {Outcome::Text, text::latin1ToUtf8(data)};
                 // Text that is not UTF-8 would be damaged by cleaning and
                 // writing back; leave such a clipboard alone.
-                if (!validUtf8(data)) return {Outcome::Failed, {}};
+                if (!text::validUtf8(data)) return {Outcome::Failed, {}};
                 return {Outcome::Text, std::move(data)};
             case Transfer::Status::Refused:
                 continue;

@@ -8,6 +8,8 @@
 // speaks ICCCM selection transfers itself (TARGETS, then a text target, INCR
 // included) on any thread.
 
+#include "app/platform/text_encoding.hpp"
+
 #include <chrono>
 #include <mutex>
 #include <optional>
@@ -22,7 +24,7 @@ class X11SelectionReader {
 public:
     enum class Outcome { NoOwner, NoText, Text, TimedOut, TooLarge, Failed };
     // Text beyond this is not read (Outcome::TooLarge).
-    static constexpr std::size_t kMaxBytes = std::size_t(64) << 20;
+    static constexpr std::size_t kMaxBytes = text::kMaxClipboardBytes;
     struct Result {
         Outcome outcome = Outcome::Failed;
         std::string text;  // UTF-8, when outcome == Text
