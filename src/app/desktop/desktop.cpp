@@ -1,13 +1,19 @@
 #include "app/desktop/desktop.hpp"
 
 #include "app/hotkey/null_backend.hpp"
+#ifdef PURLO_WAYLAND_CLIPBOARD
+#include "app/platform/wayland_data_control.hpp"
+#endif
 
 #include <QGuiApplication>
 
 namespace purlo {
 
-// Until the Wayland backends are part of the build: none offered.
+#ifndef PURLO_WAYLAND_CLIPBOARD
+// Built without libwayland-client: no compositor's data-control is reachable.
 std::unique_ptr<ClipboardPasteboard> makeDataControlPasteboard() { return nullptr; }
+#endif
+// Until the portal backend is part of the build: none offered.
 std::unique_ptr<HotkeyBackend> makePortalHotkeyBackend() {
     return std::make_unique<NullHotkeyBackend>("this desktop offers no global shortcuts to programs");
 }
