@@ -9,8 +9,8 @@
 #   - with --tray, a tray host (trayer), ready once _NET_SYSTEM_TRAY_S0 has an owner;
 #   - with --notifications, dunst with an empty configuration, ready once
 #     org.freedesktop.Notifications has an owner on the private bus;
-#   - with --kwin, a headless KWin (Wayland) whose Xwayland takes DISPLAY over
-#     from Xvfb; see lib/kwin.sh.
+#   - with --kwin, a headless KWin as the Wayland compositor, without
+#     Xwayland (X clients stay on Xvfb); see lib/kwin.sh.
 # Every service is waited for on its own signal, bounded by
 # PURLO_HARNESS_TIMEOUT seconds (default 15); on timeout the harness says which
 # one and exits 125. Otherwise it exits with COMMAND's status. Whatever it
