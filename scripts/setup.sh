@@ -19,7 +19,7 @@ test_pkgs=(
   xvfb xauth x11-utils xclip xdotool xbindkeys trayer dunst dbus dbus-x11 libnotify-bin
   perl time
   desktop-file-utils appstream dpkg-dev file groff-base
-  kwin-wayland xwayland xdg-desktop-portal xdg-desktop-portal-kde plasma-wayland-protocols libwayland-dev dbus-bin
+  kwin-wayland xdg-desktop-portal xdg-desktop-portal-kde plasma-wayland-protocols libwayland-dev dbus-bin
 )
 
 want=("${build_pkgs[@]}")
