@@ -21,6 +21,7 @@ test_pkgs=(
   sway xwayland wl-clipboard
   perl time
   desktop-file-utils appstream dpkg-dev file groff-base
+  kwin-wayland xdg-desktop-portal xdg-desktop-portal-kde plasma-wayland-protocols libwayland-dev dbus-bin
 )
 
 want=("${build_pkgs[@]}")

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# harness.sh [--sway] [--tray] [--notifications] -- COMMAND ARGS...
+# harness.sh [--sway | --kwin] [--tray] [--notifications] -- COMMAND ARGS...
 #
 # Runs COMMAND in a private desktop of its own, so that tests never touch the
 # user's session and never see each other's:
@@ -14,7 +14,9 @@
 #     user (every directory on its path world-readable);
 #   - with --tray, a tray host (trayer), ready once _NET_SYSTEM_TRAY_S0 has an owner;
 #   - with --notifications, dunst with an empty configuration, ready once
-#     org.freedesktop.Notifications has an owner on the private bus.
+#     org.freedesktop.Notifications has an owner on the private bus;
+#   - with --kwin, a headless KWin as the Wayland compositor, without
+#     Xwayland (X clients stay on Xvfb); see lib/kwin.sh.
 # Every service is waited for on its own signal, bounded by
 # PURLO_HARNESS_TIMEOUT seconds (default 15); on timeout the harness says which
 # one and exits 125. Otherwise it exits with COMMAND's status. Whatever it
@@ -24,7 +26,9 @@
 # XDG_DATA_HOME, XDG_CACHE_HOME, TMPDIR, DBUS_SESSION_BUS_ADDRESS, QT_QPA_PLATFORM=xcb,
 # PURLO_HARNESS_DIR (scratch space, removed afterwards), PURLO_E2E_LIB (the
 # helper scripts), PURLO_SELECTION_OWNER (prints a selection's owner window),
-# PURLO_TRAY_PID / PURLO_DUNST_PID when those were started.
+# PURLO_TRAY_PID / PURLO_DUNST_PID when those were started; with --kwin also
+# WAYLAND_DISPLAY, XDG_SESSION_TYPE=wayland, XDG_CURRENT_DESKTOP=KDE and
+# PURLO_KWIN_PID.
 set -uo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -32,17 +36,18 @@ self="$here/$(basename "${BASH_SOURCE[0]}")"
 timeout_s=${PURLO_HARNESS_TIMEOUT:-15}
 
 usage() {
-    echo "usage: harness.sh [--sway] [--tray] [--notifications] -- COMMAND ARGS..." >&2
+    echo "usage: harness.sh [--sway | --kwin] [--tray] [--notifications] -- COMMAND ARGS..." >&2
     exit 2
 }
 
 all_args=("$@")
-want_sway=0 want_tray=0 want_notes=0 inner=0
+want_sway=0 want_tray=0 want_notes=0 want_kwin=0 inner=0
 while [[ $# -gt 0 ]]; do
     case "$1" in
     --sway) want_sway=1 ;;
     --tray) want_tray=1 ;;
     --notifications) want_notes=1 ;;
+    --kwin) want_kwin=1 ;;
     --inside-bus) inner=1 ;;  # internal: second stage, already on the private bus
     --) shift; break ;;
     *) echo "harness: unknown option '$1'" >&2; usage ;;
@@ -125,6 +130,7 @@ if [[ $inner -eq 0 ]]; then
     [[ $want_sway -eq 1 ]] && args+=(--sway)
     [[ $want_tray -eq 1 ]] && args+=(--tray)
     [[ $want_notes -eq 1 ]] && args+=(--notifications)
+    [[ $want_kwin -eq 1 ]] && args+=(--kwin)
     dbus-run-session -- "$self" "${args[@]}" -- "$@" &
     child=$!
     wait "$child"
@@ -207,6 +213,11 @@ EOF
 if [[ $want_sway -eq 1 ]]; then start_sway; else start_xvfb; fi
 # Qt on X (Xwayland under sway), as Purlo runs on Wayland sessions too.
 export QT_QPA_PLATFORM=xcb
+
+if [[ $want_kwin -eq 1 ]]; then
+    source "$here/lib/kwin.sh"
+    kwin_start "$logs" || exit 125
+fi
 
 selection_owned() {
     local owner

@@ -1,6 +1,7 @@
 #include "app/desktop/desktop.hpp"
 
 #include "app/hotkey/null_backend.hpp"
+#include "app/hotkey/portal_backend.hpp"
 #ifdef PURLO_WAYLAND_CLIPBOARD
 #include "app/platform/wayland_data_control.hpp"
 #endif
@@ -13,10 +14,6 @@ namespace purlo {
 // Built without libwayland-client: no compositor's data-control is reachable.
 std::unique_ptr<ClipboardPasteboard> makeDataControlPasteboard() { return nullptr; }
 #endif
-// Until the portal backend is part of the build: none offered.
-std::unique_ptr<HotkeyBackend> makePortalHotkeyBackend() {
-    return std::make_unique<NullHotkeyBackend>("this desktop offers no global shortcuts to programs");
-}
 
 Desktop makeDesktop(const SessionFacts& facts, const std::string& x11Display) {
     const std::string qtPlatform = QGuiApplication::platformName().toStdString();
