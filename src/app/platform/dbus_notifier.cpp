@@ -1,5 +1,7 @@
 #include "app/platform/dbus_notifier.hpp"
 
+#include "cleaning/sanitize.hpp"
+
 #include <QDBusConnection>
 #include <QDBusError>
 #include <QDBusMessage>
@@ -117,42 +119,43 @@ void DBusNotifier::send(const QString& title, const QString& body) {
                                                                 QStringLiteral("NotificationClosed"), this,
                                                                 SLOT(onClosed(uint,uint)));
     }
-    Shown& shown = shown_[title];
-    // Until the server has said which id the previous one got, there is
-    // nothing to replace: keep only the newest and send it then.
-    if (shown.sending) {
-        shown.next = body;
-        return;
+    // Only the confirmation of a cleaning replaces its predecessor while
+    // that is still shown: a burst of presses shows one, while every
+    // message about a problem stays.
+    const bool replacing = title == QLatin1String(kCleanedTitle.data(), qsizetype(kCleanedTitle.size()));
+    if (replacing) {
+        // Until the server has said which id the previous one got, there is
+        // nothing to replace: keep only the newest and send it then.
+        if (cleaned_.sending) {
+            cleaned_.next = body;
+            return;
+        }
+        cleaned_.sending = true;
     }
-    shown.sending = true;
     QDBusMessage call =
         QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("Notify"));
     // The summary is plain text by definition; only the body may be markup.
-    call << kAppName << shown.id << QString() << title << bodyFor(body, bodyMarkup_) << QStringList()
-         << QVariantMap() << int(-1);
+    call << kAppName << (replacing ? cleaned_.id : 0u) << QString() << title << bodyFor(body, bodyMarkup_)
+         << QStringList() << QVariantMap() << int(-1);
     auto* watcher = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(call), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this,
-            [this, title, body](QDBusPendingCallWatcher* w) {
+            [this, title, body, replacing](QDBusPendingCallWatcher* w) {
                 w->deleteLater();
                 QDBusPendingReply<uint> reply = *w;
-                Shown& shown = shown_[title];
-                shown.sending = false;
-                shown.id = reply.isError() ? 0 : reply.value();
                 if (reply.isError() && meansNoServer(reply.error())) {
                     // The server went away: learn its successor's capabilities.
                     state_ = Capabilities::Unknown;
                     fallBack(title, body);
                 }
-                if (shown.next) {
-                    const QString next = *std::exchange(shown.next, std::nullopt);
-                    deliverHere(title, next);
-                }
+                if (!replacing) return;
+                cleaned_.sending = false;
+                cleaned_.id = reply.isError() ? 0 : reply.value();
+                if (cleaned_.next) deliverHere(title, *std::exchange(cleaned_.next, std::nullopt));
             });
 }
 
 void DBusNotifier::onClosed(uint id, uint) {
-    for (Shown& shown : shown_)
-        if (shown.id == id) shown.id = 0;
+    if (cleaned_.id == id) cleaned_.id = 0;
 }
 
 void DBusNotifier::fallBack(const QString& title, const QString& body) {

@@ -4,7 +4,6 @@
 
 #include "cleaning/pasteboard.hpp"
 
-#include <QHash>
 #include <QObject>
 #include <QString>
 
@@ -39,8 +38,8 @@ private slots:
 
 private:
     enum class Capabilities { Unknown, Asking, Known };
-    // Per title: the notification it last showed, so that the next one with
-    // that title replaces it (200 presses make one notification, not 200).
+    // The last cleaning's confirmation, which the next one replaces while it
+    // is shown (200 presses make one notification, not 200).
     struct Shown {
         uint id = 0;
         bool sending = false;
@@ -57,7 +56,7 @@ private:
     bool bodyMarkup_ = false;
     // Messages that arrived while the capabilities were still being asked.
     std::vector<std::pair<QString, QString>> waiting_;
-    QHash<QString, Shown> shown_;
+    Shown cleaned_;
     bool watchingClosed_ = false;
 };
 
