@@ -15,35 +15,12 @@
 #include <unistd.h>
 #include <vector>
 
-#ifndef PURLO_CLEAN_BIN
-#error "PURLO_CLEAN_BIN must name the purlo-clean binary"
-#endif
-
 namespace {
-
-std::string runFilter(const std::string& input) {
-    char inPath[] = "/tmp/purlo-stream-in-XXXXXX";
-    char outPath[] = "/tmp/purlo-stream-out-XXXXXX";
-    const int inFd = mkstemp(inPath), outFd = mkstemp(outPath);
-    EXPECT_GE(inFd, 0);
-    EXPECT_GE(outFd, 0);
-    { std::ofstream(inPath, std::ios::binary) << input; }
-    const std::string cmd = std::string(PURLO_CLEAN_BIN) + " <" + inPath + " >" + outPath;
-    EXPECT_EQ(std::system(cmd.c_str()), 0);
-    std::stringstream got;
-    got << std::ifstream(outPath, std::ios::binary).rdbuf();
-    std::remove(inPath);
-    std::remove(outPath);
-    close(inFd);
-    close(outFd);
-    return got.str();
-}
 
 std::string makeText(unsigned seed, std::size_t bytes, const std::vector<std::string>& pieces) {
     std::mt19937 rng(seed);
-    std::uniform_int_distribution<std::size_t> pick(0, pieces.size() - 1);
     std::string s;
-    while (s.size() < bytes) s += pieces[pick(rng)];
+    while (s.size() < bytes) s += pieces[rng() % pieces.size()];
     return s;
 }
 
@@ -52,16 +29,21 @@ struct Input {
     std::string text;
 };
 
-void PrintTo(const Input& in, std::ostream* os) { *os << in.name << " (" << in.text.size() << " bytes)"; }
+void PrintTo(const Input& in, std::ostream* os) { *os << in.name; }
 
 class Stream : public ::testing::TestWithParam<Input> {};
 
 TEST_P(Stream, EqualsCleaningTheWhole) {
     const std::string& in = GetParam().text;
+    const std::string path = ::testing::TempDir() + "purlo-stream-" + std::to_string(getpid());
+    std::ofstream(path + ".in", std::ios::binary) << in;
+    ASSERT_EQ(std::system((PURLO_CLEAN_BIN " <" + path + ".in >" + path + ".out").c_str()), 0);
+    std::stringstream got;
+    got << std::ifstream(path + ".out", std::ios::binary).rdbuf();
+    std::remove((path + ".in").c_str()), std::remove((path + ".out").c_str());
     const std::string want = purlo::cleanText(in);
-    const std::string got = runFilter(in);
-    ASSERT_EQ(got.size(), want.size());
-    EXPECT_TRUE(got == want);
+    // Not EXPECT_EQ: it would print megabytes.
+    EXPECT_TRUE(got.str() == want) << got.str().size() << " bytes, want " << want.size();
 }
 
 const std::vector<std::string> kMixed = {"word ", "https://h/a?b=1&utm_source=x ", "\u3000\u3000", "\n\n",
