@@ -1,9 +1,14 @@
-// Runs the fuzz target's checks (fuzz/fuzz_pipeline.cpp, linked in) on every
-// file of its seed corpus and on a fixed batch of texts built from the pieces
-// that matter, so that every build, sanitizer builds included, tests the same
-// properties without clang or libFuzzer. A broken property aborts; the input
-// is saved first.
+// Runs the fuzz target's checks (fuzz/fuzz_pipeline.cpp, linked in, among
+// them white space collapsed exactly as ICU's White_Space property says) on
+// every file of its seed corpus, on every code point, on every kind of white
+// space at every offset of the blocks long texts are scanned in, and on a
+// fixed batch of texts built from the pieces that matter; so every build,
+// sanitizer builds included, tests the same properties without clang or
+// libFuzzer. A broken property aborts; the input is saved first.
 //   fuzz_replay SEED-DIR
+
+#include <unicode/uchar.h>
+#include <unicode/unistr.h>
 
 #include <csignal>
 #include <cstdint>
@@ -51,6 +56,21 @@ int main(int argc, char** argv) {
         check({std::istreambuf_iterator<char>(file), {}});
         ++seeds;
     }
+    std::vector<std::string> kinds = {"\r\n"};
+    for (UChar32 cp = 0; cp <= 0x10FFFF; ++cp) {
+        if (U_IS_SURROGATE(cp)) continue;
+        std::string c;
+        icu::UnicodeString(cp).toUTF8String(c);
+        if (u_isUWhiteSpace(cp)) kinds.push_back(c);
+        check(std::string(15, 'a') + c + std::string(16, 'b'));
+    }
+    for (const std::string& ws : kinds)
+        for (std::size_t at = 0; at <= 40; ++at)
+            for (const std::string& run : {ws, ws + ws, ws + " "}) {
+                const std::string left(at, 'x'), right(40, 'y');
+                check(left + run + right);
+                check(run + left + run + right + run);
+            }
     // Up to 40 pieces: long enough for the block-wise white-space scan.
     std::mt19937 rng(1);
     std::uniform_int_distribution<std::size_t> length(0, 40), pick(0, kPieces.size() - 1);
@@ -60,6 +80,7 @@ int main(int argc, char** argv) {
         for (std::size_t n = length(rng); n > 0; --n) s += kPieces[pick(rng)];
         check(std::move(s));
     }
-    std::printf("fuzz_replay: %d seed files and %d generated texts hold every property\n", seeds, kGenerated);
+    std::printf("fuzz_replay: %d seed files, every code point, %zu kinds of white space at every offset and %d "
+                "generated texts hold every property\n", seeds, kinds.size(), kGenerated);
     return seeds > 0 ? 0 : 1;
 }

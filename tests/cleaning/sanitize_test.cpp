@@ -40,9 +40,7 @@ TEST_P(Sanitize, WritesOnePlainStringOrLeavesTheClipboard) {
     pb.writeOutcome = c.write;
     pb.readProblem = c.readProblem;
     int copies = 0;
-    pb.afterRead = [&] {
-        if (copies++ < c.racingCopies) pb.copy({Item{"new  text", {"text/html"}}});
-    };
+    pb.afterRead = [&] { copies++ < c.racingCopies ? pb.copy({Item{"new  text", {"text/html"}}}) : void(); };
     purlo::RecordingNotifier notes;
     for (int i = 0; i < c.runs; ++i) purlo::sanitizeClipboard(pb, notes);
 
@@ -59,22 +57,18 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         Case{.name = "NoItemList", .items = std::nullopt, .notes = {}, .reads = 0, .writes = 0},
         Case{.name = "EmptyClipboard", .items = std::vector<Item>{}, .notes = {}, .reads = 0, .writes = 0},
-        Case{.name = "ImageOnly", .items = {{Item{std::nullopt, {"image/png"}}}}, .notes = {}, .writes = 0},
+        Case{.name = "ImageOnly", .items = {{Item{{}, {"image/png"}}}}, .notes = {}, .writes = 0},
         // Rewritten as plain text even when cleaning changes nothing.
-        Case{.name = "StyledWithPlainText", .items = {{Item{"Hello world", {"text/html", "text/rtf"}}}},
-             .written = "Hello world"},
+        Case{.name = "StyledWithPlainText", .items = {{Item{"Hello world", {"text/html"}}}}, .written = "Hello world"},
         Case{.name = "WhiteSpaceOnlyBecomesEmpty", .items = {{Item{"   \n\t", {}}}}, .written = ""},
-        Case{.name = "SecondItemHasTheText", .items = {{Item{std::nullopt, {"image/png"}}, Item{"b  c", {}}}},
-             .written = "b c", .reads = 2},
+        Case{.name = "SecondItemsText", .items = {{Item{{}, {"image/png"}}, Item{"b  c", {}}}}, .written = "b c", .reads = 2},
         Case{.name = "FirstTextWins", .items = {{Item{"first", {}}, Item{"second", {}}}}, .written = "first"},
         Case{.name = "EmptyFirstTextStops", .items = {{Item{"", {}}, Item{"x", {}}}}, .notes = {}, .writes = 0},
-        Case{.name = "AddressesThenWhiteSpace",
-             .items = {{Item{"  See https://h/a?id=1&utm_source=mail\n\nand https://h/b?fbclid=9 ", {"text/html"}}}},
+        Case{.name = "AddressesThenWhiteSpace", .items = {{Item{" See https://h/a?id=1&ref=m\n\nand https://h/b?gclid=9 ", {}}}},
              .written = "See https://h/a?id=1 and https://h/b"},
         // Addresses are cleaned before the trim: a prepended mark glues this
         // one to the space after it, so it is kept, and the trim comes later.
-        Case{.name = "AddressGluedToTrailingSpaceIsKept", .items = {{Item{"https://h/a?ref=1\u0600 ", {}}}},
-             .written = "https://h/a?ref=1\u0600"},
+        Case{.name = "GluedAddressKept", .items = {{Item{"https://h/a?ref=1\u0600 ", {}}}}, .written = "https://h/a?ref=1\u0600"},
         Case{.name = "SecondRunCleansWhatTheFirstWrote", .items = {{Item{" a  https://h/?ref=1 ", {"text/html"}}}},
              .written = "a https://h/", .notes = {kCleaned, kCleaned}, .reads = 2, .writes = 2, .runs = 2},
         // Each way a run can fail is said, or (a newer copy won the server's
@@ -91,10 +85,8 @@ INSTANTIATE_TEST_SUITE_P(
         // A copy made while the text is being cleaned is never overwritten
         // with the cleaned form of the older text; after three such races
         // the run gives up quietly.
-        Case{.name = "CopyDuringCleaningStartsOver", .items = {{Item{"old  text", {}}}}, .written = "new text",
-             .reads = 2, .racingCopies = 1},
-        Case{.name = "KeepsLosingTheRaceThenStops", .items = {{Item{"old  text", {}}}}, .notes = {}, .reads = 3,
-             .writes = 0, .racingCopies = 3}),
+        Case{.name = "CopyDuringCleaning", .items = {{Item{"a", {}}}}, .written = "new text", .reads = 2, .racingCopies = 1},
+        Case{.name = "KeepsLosingTheRace", .items = {{Item{"a", {}}}}, .notes = {}, .reads = 3, .writes = 0, .racingCopies = 3}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
