@@ -3,6 +3,8 @@
 # the machine lacks. Idempotent: when everything is present it only checks.
 #   scripts/setup.sh          build and run dependencies
 #   scripts/setup.sh --test   also the tools the tests and benchmarks drive
+# When another apt or dpkg is at work (unattended upgrades on a fresh
+# machine, say), it waits for it, up to PURLO_APT_WAIT seconds (600).
 set -euo pipefail
 
 build_pkgs=(
@@ -14,30 +16,60 @@ build_pkgs=(
   fonts-dejavu-core
   librsvg2-bin
 )
+# The test harness also calls gdbus and python3; xfsettingsd is the
+# clipboard manager Purlo hands its text to on the way out; sway and KWin
+# are the Wayland compositors the harness runs headless. The sanitizer and libFuzzer
+# runtimes come separately, below: their package is named after clang's
+# version, which differs between releases.
 test_pkgs=(
   libgtest-dev libgmock-dev libbenchmark-dev
-  clang libclang-rt-14-dev
-  xvfb xauth x11-utils xclip xdotool xbindkeys trayer dunst dbus dbus-x11 libnotify-bin
-  sway xwayland wl-clipboard
-  perl time
+  clang
+  xvfb xauth x11-utils xclip xdotool xbindkeys trayer dunst dbus dbus-x11 libnotify-bin libglib2.0-bin
+  perl python3 time
   desktop-file-utils appstream dpkg-dev file groff-base
-  kwin-wayland xdg-desktop-portal xdg-desktop-portal-kde plasma-wayland-protocols libwayland-dev dbus-bin
+  xfce4-settings dbus-bin
+  sway xwayland wl-clipboard
+  kwin-wayland xdg-desktop-portal xdg-desktop-portal-kde plasma-wayland-protocols
 )
 
 want=("${build_pkgs[@]}")
-if [[ "${1:-}" == "--test" ]]; then want+=("${test_pkgs[@]}"); fi
+testing=0
+if [[ "${1:-}" == "--test" ]]; then want+=("${test_pkgs[@]}"); testing=1; fi
+
+installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
+# The compiler runtime package that goes with the clang on PATH, if any.
+clang_rt() { echo "libclang-rt-$(clang -dumpversion 2>/dev/null | cut -d. -f1)-dev"; }
 
 missing=()
 for p in "${want[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
-    missing+=("$p")
-  fi
+  installed "$p" || missing+=("$p")
 done
-[[ ${#missing[@]} -eq 0 ]] && exit 0
+need_rt=0
+if [[ $testing -eq 1 ]] && ! installed "$(clang_rt)"; then need_rt=1; fi
+[[ ${#missing[@]} -eq 0 && $need_rt -eq 0 ]] && exit 0
 
-echo "setup: installing ${missing[*]}" >&2
 sudo=""
 if [[ $(id -u) -ne 0 ]]; then sudo="sudo"; fi
 export DEBIAN_FRONTEND=noninteractive
-$sudo apt-get update -qq
-$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+wait_s=${PURLO_APT_WAIT:-600}
+apt_install() {
+  echo "setup: installing $*" >&2
+  $sudo apt-get install -y -qq --no-install-recommends -o DPkg::Lock::Timeout="$wait_s" "$@" >/dev/null
+}
+
+# apt-get waits for dpkg's lock when told to, but "update" takes the package
+# lists' lock too, for which it does not wait: try again while that is what
+# stops it.
+for ((waited = 0; ; waited += 5)); do
+  if err=$($sudo apt-get update -qq -o DPkg::Lock::Timeout="$wait_s" 2>&1 >/dev/null); then
+    [[ -z $err ]] || echo "$err" >&2
+    break
+  fi
+  if ! grep -q 'Could not get lock' <<<"$err" || [[ $waited -ge $wait_s ]]; then echo "$err" >&2; exit 1; fi
+  [[ $waited -gt 0 ]] || echo "setup: another apt holds the package lists; waiting" >&2
+  sleep 5
+done
+
+[[ ${#missing[@]} -eq 0 ]] || apt_install "${missing[@]}"
+# clang is there now, whichever version the release calls "clang".
+[[ $need_rt -eq 0 ]] || installed "$(clang_rt)" || apt_install "$(clang_rt)"

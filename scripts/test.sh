@@ -7,6 +7,9 @@
 # PURLO_FUZZ_SECONDS (default 60) bounds step 3. Its mutations follow
 # PURLO_FUZZ_SEED (default 1), so a run gives the same answer each time;
 # PURLO_FUZZ_SEED=0 lets libFuzzer pick a new seed, for a longer hunt.
+# The package test installs and purges the Debian package for real only with
+# PURLO_TEST_INSTALL=1, as root (CI, on a machine of its own, sets it);
+# otherwise CTest reports that part skipped and the machine is left as it is.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
