@@ -24,7 +24,7 @@ build_pkgs=(
 test_pkgs=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang
-  xvfb xauth x11-utils xclip xdotool xbindkeys trayer dunst dbus dbus-x11 libnotify-bin libglib2.0-bin
+  xvfb xauth x11-utils x11-xserver-utils xclip xdotool xbindkeys trayer dunst dbus dbus-x11 libnotify-bin libglib2.0-bin
   perl python3 time
   desktop-file-utils appstream dpkg-dev file groff-base
   xfce4-settings dbus-bin

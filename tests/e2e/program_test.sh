@@ -116,7 +116,7 @@ done
 kill $owner_pid 2>/dev/null
 own_text "dirty  https://h/?ref=1"
 was=$(owner)
-for keys in ctrl+shift+v super+v; do
+for keys in ctrl+shift+v super+v super+shift+alt+v super+shift+b; do
     unchanged_after "$keys" "$was" && [[ $(clip) == "dirty  https://h/?ref=1" ]]
     check "$keys does nothing" $? "$(clip)"
 done
@@ -131,6 +131,30 @@ press_until "dirty https://h/"; check "the first instance still cleans" $? "$(cl
 own_text "bound  key https://h/?gclid=1"
 "$purlo" --clean && until_ok 5 bash -c '[[ $(xclip -o -selection clipboard) == "bound key https://h/" ]]'
 check "purlo --clean cleans through the running Purlo" $? "$(clip)"
+# NumLock and CapsLock are modifiers to X: the shortcut must not care.
+for locks in Num_Lock Caps_Lock "Num_Lock Caps_Lock"; do
+    own_text "with  $locks"
+    xdotool key $locks; press_until "with $locks"; rc=$?; xdotool key $locks
+    check "Super+Shift+V with $locks on" $rc "$(clip)"
+done
+# A layout that moves V to another key: the shortcut follows it. A layout
+# without V is reported, and so is V's return.
+old_v=$(xmodmap -pke | awk '$4 == "v" { print $2 }')
+spare=$(xmodmap -pke | awk 'NF == 3 { k = $2 } END { print k }')
+moves=(-e "keycode $spare = v V"); for k in $old_v; do moves+=(-e "keycode $k ="); done
+xmodmap "${moves[@]}"
+own_text "moved  v"
+press_until "moved v"; check "the shortcut follows V to keycode $spare" $? "$(clip)"
+noted_prefix() { notes | grep -qF "$1"; }
+xmodmap -e "keycode $spare ="
+until_ok 5 noted_prefix "Purlo|⌘⇧V is unavailable: the keyboard layout has no V key."
+check "a layout without V is reported" $? "$(notes | tail -n 2)"
+before=$(notes_total)
+xmodmap -e "keycode $spare = v V"
+until_ok 5 bash -c '(( $(dunstctl count displayed) + $(dunstctl count history) > $0 ))' "$before"
+[[ $(notes | tail -n 1) == "Purlo|Ready! Press ⌘⇧V to clean clipboard" ]]; check "V's return is reported" $? "$(notes | tail -n 1)"
+restore=(-e "keycode $spare ="); for k in $old_v; do restore+=(-e "keycode $k = v V"); done
+xmodmap "${restore[@]}"
 
 # An owner that stalls costs about two seconds and is reported; the next
 # press works.
@@ -170,6 +194,14 @@ if [[ -n ${icon:-} ]]; then
     menu_shown() { menu=$(xdotool search --onlyvisible --classname purlo 2>/dev/null | while read -r w; do
         [[ $w != "$icon" ]] && xwininfo -id "$w" | grep -q 'Map State: IsViewable' && echo "$w"; done | head -n 1); [[ -n $menu ]]; }
     until_ok 5 menu_shown; check "a right click shows the menu" $?
+    # While the menu holds the keyboard the shortcut is still ours, and
+    # every other key is still the menu's.
+    own_text "menu  open"
+    press_until "menu open" && menu_shown; check "the shortcut cleans while the menu is open, and the menu stays" $?
+    xdotool key v Escape
+    until_ok 5 bash -c '! xwininfo -id $0 2>/dev/null | grep -q IsViewable' "$menu"; check "Escape still reaches the menu" $?
+    xdotool mousemove --window "$icon" 4 4 click 3
+    until_ok 5 menu_shown
     [[ -n ${menu:-} ]] && xdotool mousemove --window "$menu" 12 10 click 1
     until_ok 5 bash -c '! kill -0 $0 2>/dev/null' "$purlo_pid"; wait "$purlo_pid"; rc=$?
     check "Close quits with status 0" $((rc != 0)) "rc=$rc"
