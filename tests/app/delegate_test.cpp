@@ -146,16 +146,6 @@ TEST(Launch, LosingTheShortcutLaterIsReported) {
     EXPECT_EQ(h.notes.delivered.back().second, "Ready! Press \u2318\u21E7V to clean clipboard");
 }
 
-TEST(Menu, HoldsOneCloseItemWithoutShortcutThatQuits) {
-    Harness h;
-    const auto actions = h.delegate->statusMenu()->actions();
-    ASSERT_EQ(actions.size(), 1);
-    EXPECT_EQ(actions[0]->text(), "Close");
-    EXPECT_TRUE(actions[0]->shortcut().isEmpty());
-    actions[0]->trigger();
-    EXPECT_EQ(h.quits, 1);
-}
-
 TEST(Clicks, PanelIsMadeOnTheFirstLeftClickAndReused) {
     Harness h;
     h.tray->click(QSystemTrayIcon::Context);

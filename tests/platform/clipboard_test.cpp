@@ -1,8 +1,6 @@
 // The clipboard pasteboard against real owners and readers on a real X
 // server: xclip, and clip_owner for items with several representations.
-#include "app/platform/cleaning_queue.hpp"
 #include "app/platform/clipboard_pasteboard.hpp"
-#include "cleaning/in_memory.hpp"
 #include "test_support.hpp"
 
 #include <QElapsedTimer>
@@ -99,9 +97,6 @@ protected:
     std::unique_ptr<ClipboardPasteboard> board;
 };
 
-const QByteArray kPng = QByteArray::fromBase64(
-    "iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAYAAAAfFcSJAAAADUlEQVR42mP8z8BQDwAEhQGAhKmMIQAAAABJRU5ErkJggg==");
-
 TEST_F(Clipboard, ReadsThePlainTextOfWhateverOwnsIt) {
     const QByteArray big = QByteArray("0123456789abcdef ").repeated(20'000'000 / 17);  // INCR-sized
     const struct {
@@ -113,12 +108,6 @@ TEST_F(Clipboard, ReadsThePlainTextOfWhateverOwnsIt) {
          {Status::Text, "na\xc3\xafve \xe2\x9c\x93 \xe4\xb8\xad\n"}},
         {"latin1_STRING_only", [] { return std::make_unique<Owner>("caf\xe9 \xbd", "STRING"); },
          {Status::Text, "caf\xc3\xa9 \xc2\xbd"}},
-        {"rich", [] { return std::make_unique<Owner>(std::vector<std::pair<QString, QByteArray>>{
-                          {"text/plain", "plain words"}, {"text/html", "<b>bold</b>"}, {"image/png", kPng}}); },
-         {Status::Text, "plain words"}},
-        {"html_only", [] { return std::make_unique<Owner>(std::vector<std::pair<QString, QByteArray>>{
-                               {"text/html", "<b>only markup</b>"}}); },
-         {Status::NoText, ""}},
         {"incr_20MB", [&] { return std::make_unique<Owner>(big); }, {Status::Text, big.toStdString()}},
     };
     for (const auto& c : cases) {
@@ -178,39 +167,6 @@ TEST_F(Clipboard, ACopyDuringTheRunIsNeverOverwritten) {
     ASSERT_TRUE(newer.ready());
     EXPECT_EQ(offGuiThread([&] { return board->writeString("first text"); }), WriteResult::Superseded);
     EXPECT_EQ(xclipOut(), "newer copy");
-}
-
-// Quitting hands the text to the clipboard manager, which keeps it after
-// we are gone.
-TEST_F(Clipboard, QuittingHandsTheTextToAClipboardManager) {
-    QProcess manager;
-    manager.start("xfsettingsd", {"--no-daemon", "--disable-wm-check", "--replace"});
-    if (!waitUntil([] { return !runTool(qEnvironmentVariable("PURLO_SELECTION_OWNER"), {"CLIPBOARD_MANAGER"})
-                                    .out.startsWith("0x0"); }, 10000))
-        GTEST_SKIP() << "xfsettingsd did not take CLIPBOARD_MANAGER";
-    ASSERT_EQ(offGuiThread([&] { return board->itemCount() ? board->writeString("kept") : WriteResult::Failed; }),
-              WriteResult::Written);
-    EXPECT_TRUE(board->handOver(std::chrono::seconds(3)));
-    board.reset();
-    EXPECT_EQ(xclipOut(), "kept");
-    manager.kill();
-    manager.waitForFinished();
-}
-
-TEST_F(Clipboard, APressThroughTheQueueCleansARichOwnersText) {
-    Owner owner({{"text/plain", "  See https://h.example/a?id=1&utm_source=mail\n\n and  more "},
-                 {"text/html", "<p>See</p>"}});
-    ASSERT_TRUE(owner.ready());
-    RecordingNotifier notifier;
-    CleaningQueue queue(*board, notifier);
-    int finished = 0;
-    QObject::connect(&queue, &CleaningQueue::runFinished, [&] { ++finished; });
-    // The second press reads what the first wrote: ours, from memory.
-    queue.enqueue();
-    queue.enqueue();
-    ASSERT_TRUE(waitUntil([&] { return finished == 2; }, 10000));
-    EXPECT_EQ(xclipOut(), "See https://h.example/a?id=1 and more");
-    EXPECT_EQ(notifier.delivered.size(), 2u);
 }
 
 }  // namespace

@@ -16,7 +16,6 @@
 
 #include <gtest/gtest.h>
 
-#include <thread>
 
 namespace purlo {
 namespace {
@@ -101,22 +100,6 @@ TEST_F(Notifications, TheAmpersandShowsAsAnAmpersandWithAndWithoutMarkup) {
         EXPECT_EQ(field(history[0], "message").toStdString(), "<b>a &lt;b&gt; &amp; c</b>\nRemoved formatting &amp; cleaned URLs");
         EXPECT_TRUE(fallbacks.calls.empty());
     }
-}
-
-TEST_F(Notifications, DeliversFromAnotherThreadInOrder) {
-    Dunst dunst(false);
-    ASSERT_TRUE(dunst.ready());
-    Fallbacks fallbacks;
-    DBusNotifier notifier(fallbacks.fn());
-    std::thread worker([&] {
-        notifier.deliver("first", "1");
-        notifier.deliver("second", "2");
-    });
-    worker.join();
-    const QJsonArray history = dunst.historyAfter(2);
-    ASSERT_EQ(history.size(), 2);
-    EXPECT_EQ(field(history[0], "summary"), "second");  // newest first
-    EXPECT_EQ(field(history[1], "summary"), "first");
 }
 
 TEST_F(Notifications, FallsBackWithoutAServerAndUsesOneThatAppearsLater) {
