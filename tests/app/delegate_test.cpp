@@ -172,15 +172,6 @@ TEST(Clicks, PanelIsMadeOnTheFirstLeftClickAndReused) {
     EXPECT_FALSE(first->isVisible());
 }
 
-TEST(Clicks, EverythingButTheContextButtonToggles) {
-    for (auto reason : {QSystemTrayIcon::DoubleClick, QSystemTrayIcon::MiddleClick, QSystemTrayIcon::Unknown}) {
-        Harness h;
-        h.tray->click(reason);
-        ASSERT_NE(h.delegate->popover(), nullptr) << reason;
-        EXPECT_TRUE(h.delegate->popover()->isVisible()) << reason;
-    }
-}
-
 TEST(Hotkey, OnlyIdOneQueuesARunWhateverTheSignature) {
     struct Row {
         HotkeyId id;
