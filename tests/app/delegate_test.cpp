@@ -132,20 +132,6 @@ TEST(Launch, APendingRegistrationIsAnnouncedWhenTheDesktopAnswers) {
     EXPECT_EQ(h.tray->toolTip, QString::fromUtf8("Purlo \u2014 Meta+Shift+V cleans the clipboard"));
 }
 
-// A layout change that loses the grab (or wins it back) is said at once,
-// in the tooltip and a notification.
-TEST(Launch, LosingTheShortcutLaterIsReported) {
-    Harness h;
-    h.hotkey->change({false, "", true});
-    const QString taken = QString::fromUtf8("\u2318\u21E7V is unavailable: another program uses it");
-    EXPECT_EQ(h.tray->toolTip, taken);
-    ASSERT_EQ(h.notes.delivered.size(), 2u);
-    EXPECT_EQ(h.notes.delivered[1].second, taken.toStdString());
-    h.hotkey->change({true, "", false});
-    EXPECT_EQ(h.tray->toolTip, QString::fromUtf8("Purlo \u2014 Super+Shift+V cleans the clipboard"));
-    EXPECT_EQ(h.notes.delivered.back().second, "Ready! Press \u2318\u21E7V to clean clipboard");
-}
-
 TEST(Clicks, PanelIsMadeOnTheFirstLeftClickAndReused) {
     Harness h;
     h.tray->click(QSystemTrayIcon::Context);
