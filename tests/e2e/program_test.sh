@@ -21,7 +21,7 @@ until_ok() {
         sleep 0.05
     done
 }
-clip() { xclip -o -selection clipboard "$@" 2>/dev/null; }
+clip() { timeout 20 xclip -o -selection clipboard "$@" 2>/dev/null; }
 targets() { clip -t TARGETS | sort | tr '\n' ' '; }
 owner() { "$PURLO_SELECTION_OWNER" CLIPBOARD 2>/dev/null; }
 notes_total() {
@@ -37,11 +37,17 @@ for n in reversed(json.load(sys.stdin)["data"][0]):
     print(n["summary"]["data"] + "|" + n["body"]["data"])'
 }
 # Owns CLIPBOARD with plain text through xclip, returning once it does.
-own_text() {
-    printf '%s' "$1" | xclip -selection clipboard -i -quiet >/dev/null 2>&1 &
+noted() { notes | grep -qxF "$1"; }
+# Owns CLIPBOARD with the contents of file $1 through xclip (more xclip
+# arguments after it), returning once the owner is no longer the previous
+# one: a press before that would clean the old text.
+own_file() {
+    local was; was=$(owner)
+    xclip -selection clipboard -i -quiet "${@:2}" <"$1" >/dev/null 2>&1 &
     owner_pid=$!
-    until_ok 5 bash -c '[[ -n $(xclip -o -selection clipboard -t TARGETS 2>/dev/null) ]]'
+    until_ok 10 bash -c '[[ $("$PURLO_SELECTION_OWNER" CLIPBOARD 2>/dev/null) != "$0" ]]' "$was"
 }
+own_text() { printf '%s' "$1" >"$work/text"; own_file "$work/text"; }
 # Presses Super+Shift+V and waits for the clipboard to read $1.
 press_until() {
     local want=$1
@@ -93,6 +99,25 @@ printf 'Rich\t text' >"$work/t"; printf '<b>Rich</b> text' >"$work/h"; printf '\
 start_clip_owner text/plain="$work/t" text/html="$work/h" image/png="$work/i"
 press_until "Rich text"; check "a rich owner becomes plain text" $? "$(clip)"
 [[ $(targets) == "$expected_targets" ]]; check "no HTML or image left" $? "$(targets)"
+own_text "tick  ✓"
+press_until "tick ✓" && [[ $(targets) == "${expected_targets/STRING /}" ]]
+check "text that is not Latin-1 is not offered as STRING" $? "$(targets)"
+kill $owner_pid 2>/dev/null
+printf 'caf\xe9  \xbd' >"$work/latin1"; own_file "$work/latin1" -t STRING
+press_until "café ½"; check "a STRING-only (Latin-1) owner is read" $? "$(clip)"
+# 20 MB goes both ways in INCR pieces, exactly.
+python3 -c 'import sys; sys.stdout.write(" ".join(["abcdefghij klmnop é"] * 1000000))' >"$work/big"
+{ printf '  '; cat "$work/big"; } >"$work/big.dirty"; own_file "$work/big.dirty"
+was=$(owner); xdotool key super+shift+v
+# No reading while xclip serves: it transfers to one reader at a time.
+until_ok 30 bash -c '[[ $("$PURLO_SELECTION_OWNER" CLIPBOARD 2>/dev/null) != "$0" ]]' "$was" && clip | cmp -s - "$work/big"
+check "20 MB are cleaned exactly" $?
+# Over 64 MiB: refused and said, and the owner is not left stuck halfway.
+head -c $((65 << 20)) /dev/zero | tr '\0' x >"$work/huge"; own_file "$work/huge"
+xdotool key super+shift+v
+until_ok 30 noted "Purlo|The clipboard is too large to clean" && [[ $(clip | wc -c) -eq $((65 << 20)) ]]
+check "65 MiB are refused and their owner still serves them" $? "$(notes | tail -n 1)"
+rm -f "$work/big" "$work/big.dirty" "$work/huge"
 
 # Owners with no plain text, and the wrong combinations: nothing changes.
 # (Nothing to wait for here: a bounded look for a change that must not come.)
@@ -159,7 +184,6 @@ kill $owner_pid 2>/dev/null
 own_text "stalled  text"
 kill -STOP $owner_pid
 xdotool key super+shift+v
-noted() { notes | grep -qxF "$1"; }
 until_ok 10 noted "Purlo|The program holding the clipboard did not answer"
 check "a stalled owner is reported" $? "$(notes | tail -n 3)"
 kill -CONT $owner_pid 2>/dev/null; kill $owner_pid 2>/dev/null
