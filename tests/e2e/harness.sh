@@ -22,7 +22,7 @@
 # one and exits 125. Otherwise it exits with COMMAND's status. Whatever it
 # started is stopped when it ends, whichever way it ends.
 #
-# Exported for COMMAND: DISPLAY, WAYLAND_DISPLAY (--sway), HOME, XDG_RUNTIME_DIR, XDG_CONFIG_HOME,
+# Exported for COMMAND: DISPLAY, WAYLAND_DISPLAY and SWAYSOCK (--sway), HOME, XDG_RUNTIME_DIR, XDG_CONFIG_HOME,
 # XDG_DATA_HOME, XDG_CACHE_HOME, TMPDIR, DBUS_SESSION_BUS_ADDRESS, QT_QPA_PLATFORM=xcb,
 # PURLO_HARNESS_DIR (scratch space, removed afterwards), PURLO_E2E_LIB (the
 # helper scripts), PURLO_SELECTION_OWNER (prints a selection's owner window),
@@ -176,12 +176,15 @@ start_xvfb() {
 }
 
 start_sway() {
-    # sway names its Wayland socket and Xwayland's display itself; the exec
-    # line reports both once the configuration is applied, by which time both
+    # sway names its Wayland socket, Xwayland's display and its IPC socket
+    # (for swaymsg) itself; the exec line reports them once the configuration is applied, by which time the
     # sockets accept clients.
     local ready="$logs/sway.ready" sway_pid names
+    # As a sway session's own configuration does, D-Bus activation gets
+    # the session's environment, so that portals started on demand reach it.
     cat >"$logs/sway-ready.sh" <<'EOF'
-printf '%s %s\n' "$WAYLAND_DISPLAY" "$DISPLAY" >"$1.tmp" && mv "$1.tmp" "$1"
+dbus-update-activation-environment WAYLAND_DISPLAY DISPLAY SWAYSOCK XDG_SESSION_TYPE || exit 1
+printf '%s %s %s\n' "$WAYLAND_DISPLAY" "$DISPLAY" "$SWAYSOCK" >"$1.tmp" && mv "$1.tmp" "$1"
 EOF
     cat >"$logs/sway.config" <<EOF
 output HEADLESS-1 resolution 1024x768
@@ -203,11 +206,11 @@ EOF
         sleep 0.02
     done
     read -r -a names <"$ready"
-    [[ ${#names[@]} -eq 2 && -S "$XDG_RUNTIME_DIR/${names[0]}" ]] || {
-        echo "harness: sway reported '${names[*]}', not a Wayland socket and an X display" >&2
+    [[ ${#names[@]} -eq 3 && -S "$XDG_RUNTIME_DIR/${names[0]}" ]] || {
+        echo "harness: sway reported '${names[*]}', not a Wayland socket, an X display and an IPC socket" >&2
         exit 125
     }
-    export WAYLAND_DISPLAY="${names[0]}" DISPLAY="${names[1]}"
+    export WAYLAND_DISPLAY="${names[0]}" DISPLAY="${names[1]}" SWAYSOCK="${names[2]}"
 }
 
 if [[ $want_sway -eq 1 ]]; then start_sway; else start_xvfb; fi
