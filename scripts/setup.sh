@@ -18,7 +18,8 @@ build_pkgs=(
 )
 # The test harness also calls gdbus and python3; xfsettingsd is the
 # clipboard manager Purlo hands its text to on the way out; sway and KWin
-# are the Wayland compositors the harness runs headless. The sanitizer and libFuzzer
+# are the Wayland compositors the harness runs headless, wtype presses keys
+# on sway, and ss (iproute2) shows what a compositor has queued for a client. The sanitizer and libFuzzer
 # runtimes come separately, below: their package is named after clang's
 # version, which differs between releases.
 test_pkgs=(
@@ -28,7 +29,7 @@ test_pkgs=(
   perl python3 time
   desktop-file-utils appstream dpkg-dev file groff-base
   xfce4-settings dbus-bin
-  sway xwayland wl-clipboard
+  sway xwayland wl-clipboard wtype iproute2
   kwin-wayland xdg-desktop-portal xdg-desktop-portal-kde plasma-wayland-protocols
 )
 
