@@ -4,12 +4,15 @@
 # wl-paste and the notifications show what came of it.
 #   harness.sh --sway --notifications -- wayland_test.sh sway PATH-TO-purlo
 #   harness.sh --kwin --notifications -- wayland_test.sh kwin PATH-TO-purlo PATH-TO-fake_keys
+#   harness.sh --mutter --notifications -- wayland_test.sh mutter PATH-TO-purlo
 # sway runs `purlo --clean` from its own binding; on KWin Purlo binds the
-# chord through the portal. Purlo's Qt is on X (Xwayland, or the harness's
-# Xvfb beside KWin), whose clipboard neither compositor keeps in step while
-# no X window has focus: a cleaned wl-copy source shows it used data-control.
+# chord through the portal; on GNOME a custom shortcut runs `purlo --clean`.
+# Purlo's Qt is on X (Xwayland, or the harness's Xvfb beside KWin), whose
+# clipboard neither sway nor KWin keeps in step while no X window has focus:
+# a cleaned wl-copy source there shows it used data-control. mutter has
+# none, and keeps Xwayland's clipboard in step: Purlo goes through X there.
 set -u
-desk=${1:?sway or kwin}
+desk=${1:?sway, kwin or mutter}
 purlo=${2:?purlo}
 work=${PURLO_HARNESS_DIR:?run me through tests/e2e/harness.sh}
 source "$PURLO_E2E_LIB/common.sh"
@@ -18,6 +21,8 @@ fake_keys=${3:-}
 case $desk in
 sway) chord() { wtype -M logo -M shift v -m shift -m logo; } ;;
 kwin) chord() { "$fake_keys" 125 42 47; } ;;
+# What a custom shortcut in GNOME's settings runs.
+mutter) chord() { "$purlo" --clean; } ;;
 *) echo "wayland_test.sh: no such desktop '$desk'" >&2; exit 2 ;;
 esac
 started=()
@@ -34,7 +39,14 @@ text() { printf '%s' "$2" >"$work/$1"; }
 # wl-copy serving file $1 as text until a newer copy replaces it; returns
 # once wl-paste reads it. The type is given: wl-copy's guess through xdg-mime
 # can be wrong for text, or, run as root here, a garbled string.
-copy() { wl-copy --foreground --type text/plain <"$1" & source_pid=$!; started+=($!); until_ok 5 pasted "$1"; }
+copy() { wl-copy --foreground --type text/plain <"$1" & source_pid=$!; started+=($!); until_ok 5 copied "$1"; }
+# mutter has no data-control: there each wl-paste takes the keyboard focus
+# for a moment, which a wl-copy still waiting for it to take the selection
+# may lose for good. The X side sees a copy without focus.
+copied() {
+    if [[ $desk != mutter ]]; then pasted "$1"
+    else timeout 5 xclip -o -selection clipboard -t UTF8_STRING 2>/dev/null | cmp -s - "$1"; fi
+}
 noted() { notes | grep -qxF "$1"; }
 ready_notes_are() { [[ $(notes | grep -cxF 'Purlo|Ready! Press ⌘⇧V to clean clipboard') -eq $1 ]]; }
 presses=0  # those that clean
@@ -43,7 +55,7 @@ cleaned_to() { until_ok 10 pasted "$1" && until_ok 5 cleanings_are $presses; }
 press_to() { chord; presses=$((presses + 1)); cleaned_to "$1"; }
 start() {
     "$purlo" 2>>"$work/purlo.err" & purlo_pid=$!; started+=($!)
-    if [[ $desk == sway ]]; then gdbus wait --session --timeout 10 app.purlo.Purlo
+    if [[ $desk != kwin ]]; then gdbus wait --session --timeout 10 app.purlo.Purlo
     else until_ok 15 ready_notes_are "$1"; fi
 }
 
