@@ -69,6 +69,32 @@ press_to "$work/clean"; check "a press cleans another program's UTF-8 text" $? "
 # What the first press wrote is our own selection, served from memory.
 press_to "$work/clean"; check "a second press reads our own text back and leaves it" $? "$(wl-paste -n) $(cleanings)"
 
+if [[ $desk == kwin ]]; then
+    # Another program's session, with a shortcut of the same id on
+    # Meta+Shift+O: the portal tells every listener of its presses, and
+    # Purlo must act on its own session's alone.
+    /usr/bin/python3 -c 'from gi.repository import Gio, GLib
+bus, v = Gio.bus_get_sync(Gio.BusType.SESSION), GLib.Variant
+session = "/org/freedesktop/portal/desktop/session/%s/other" % bus.get_unique_name()[1:].replace(".", "_")
+def heard(bus, sender, path, iface, name, args):
+    if name == "Response": print("bound", args[0], flush=True)
+    elif args[0] == session: print("activated", args[1], flush=True)
+for iface, name in (("Request", "Response"), ("GlobalShortcuts", "Activated")):
+    bus.signal_subscribe(None, "org.freedesktop.portal." + iface, name, None, None, 0, heard)
+shortcut = ("clean", {"description": v("s", "Other"), "preferred_trigger": v("s", "LOGO+SHIFT+o")})
+options = {"handle_token": v("s", "other"), "session_handle_token": v("s", "other"), "shortcuts": v("a(sa{sv})", [shortcut])}
+bus.call_sync("org.freedesktop.portal.Desktop", "/org/freedesktop/portal/desktop", "org.freedesktop.portal.GlobalShortcuts",
+              "CreateSession", v("(a{sv})", (options,)), None, 0, -1, None)
+GLib.MainLoop().run()' >"$work/other" 2>&1 &
+    started+=($!)
+    until_ok 15 grep -qx 'bound 0' "$work/other" && copy "$work/dirty" && "$fake_keys" 125 42 24 &&
+        until_ok 5 grep -qx 'activated clean' "$work/other"
+    check "another program's session hears its own shortcut" $? "$(cat "$work/other")"
+    # Had Purlo taken that press for its own, this one would make two
+    # cleanings, which the counts from here on show.
+    press_to "$work/clean"; check "Purlo's shortcut still cleans once beside it" $? "$(wl-paste -n) $(cleanings)"
+fi
+
 { printf 'big  '; head -c 1048576 /dev/zero | tr '\0' w; } >"$work/big"
 { printf 'big '; head -c 1048576 /dev/zero | tr '\0' w; } >"$work/big.clean"
 copy "$work/big"
@@ -109,7 +135,8 @@ if [[ $desk == kwin ]]; then
     start 2; check "a new start binds again" $? "$(notes | tail -n 2)"
     copy "$work/dirty"
     press_to "$work/clean"; check "the new start cleans" $? "$(wl-paste -n) $(cleanings)"
-    [[ $(grep -c 'member=CreateSession' "$work/bus") -eq 2 && $(grep -c 'member=BindShortcuts' "$work/bus") -eq 0 ]]
+    # Two starts and the other program's session.
+    [[ $(grep -c 'member=CreateSession' "$work/bus") -eq 3 && $(grep -c 'member=BindShortcuts' "$work/bus") -eq 0 ]]
     check "each start creates a session and never calls BindShortcuts" $? "$(grep -o 'member=[A-Za-z]*' "$work/bus" | sort | uniq -c)"
 fi
 # Late duplicates of any press would have shown by now.
