@@ -21,9 +21,9 @@ build_pkgs=(
 # are the Wayland compositors the harness runs headless, wtype presses keys
 # on sway, and ss (iproute2) shows what a compositor has queued for a client;
 # mutter is GNOME's compositor, whose seat the harness gives a keyboard
-# through its remote-desktop interface (from Python, over GObject). The sanitizer and libFuzzer
-# runtimes come separately, below: their package is named after clang's
-# version, which differs between releases.
+# through its remote-desktop interface (from Python, over GObject). The
+# sanitizer and libFuzzer runtimes come separately, below: their package is
+# named after clang's version, which differs between releases.
 test_pkgs=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang

@@ -184,8 +184,8 @@ start_xvfb() {
 
 start_sway() {
     # sway names its Wayland socket, Xwayland's display and its IPC socket
-    # (for swaymsg) itself; the exec line reports them once the configuration is applied, by which time the
-    # sockets accept clients.
+    # (for swaymsg) itself; the exec line reports them once the configuration
+    # is applied, by which time the sockets accept clients.
     local ready="$logs/sway.ready" sway_pid names
     # As a sway session's own configuration does, D-Bus activation gets
     # the session's environment, so that portals started on demand reach it.
