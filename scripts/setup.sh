@@ -18,9 +18,12 @@ build_pkgs=(
 )
 # The test harness also calls gdbus and python3; xfsettingsd is the
 # clipboard manager Purlo hands its text to on the way out; sway and KWin
-# are the Wayland compositors the harness runs headless. The sanitizer and libFuzzer
-# runtimes come separately, below: their package is named after clang's
-# version, which differs between releases.
+# are the Wayland compositors the harness runs headless, wtype presses keys
+# on sway, and ss (iproute2) shows what a compositor has queued for a client;
+# mutter is GNOME's compositor, whose seat the harness gives a keyboard
+# through its remote-desktop interface (from Python, over GObject). The
+# sanitizer and libFuzzer runtimes come separately, below: their package is
+# named after clang's version, which differs between releases.
 test_pkgs=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang
@@ -28,8 +31,9 @@ test_pkgs=(
   perl python3 time
   desktop-file-utils appstream dpkg-dev file groff-base
   xfce4-settings dbus-bin
-  sway xwayland wl-clipboard
+  sway xwayland wl-clipboard wtype iproute2
   kwin-wayland xdg-desktop-portal xdg-desktop-portal-kde plasma-wayland-protocols
+  mutter python3-gi gir1.2-glib-2.0
 )
 
 want=("${build_pkgs[@]}")

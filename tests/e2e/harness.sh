@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# harness.sh [--sway | --kwin] [--tray] [--notifications] -- COMMAND ARGS...
+# harness.sh [--sway | --kwin | --mutter] [--tray] [--notifications] -- COMMAND ARGS...
 #
 # Runs COMMAND in a private desktop of its own, so that tests never touch the
 # user's session and never see each other's:
@@ -16,13 +16,17 @@
 #   - with --notifications, dunst with an empty configuration, ready once
 #     org.freedesktop.Notifications has an owner on the private bus;
 #   - with --kwin, a headless KWin as the Wayland compositor, without
-#     Xwayland (X clients stay on Xvfb); see lib/kwin.sh.
+#     Xwayland (X clients stay on Xvfb); see lib/kwin.sh;
+#   - or, with --mutter, a headless mutter (GNOME's compositor: no
+#     data-control, but Xwayland's clipboard and its own are kept in step)
+#     with Xwayland, and a keyboard on its seat; WAYLAND_DISPLAY, DISPLAY,
+#     XAUTHORITY and XDG_CURRENT_DESKTOP=GNOME exported.
 # Every service is waited for on its own signal, bounded by
 # PURLO_HARNESS_TIMEOUT seconds (default 15); on timeout the harness says which
 # one and exits 125. Otherwise it exits with COMMAND's status. Whatever it
 # started is stopped when it ends, whichever way it ends.
 #
-# Exported for COMMAND: DISPLAY, WAYLAND_DISPLAY (--sway), HOME, XDG_RUNTIME_DIR, XDG_CONFIG_HOME,
+# Exported for COMMAND: DISPLAY, WAYLAND_DISPLAY and SWAYSOCK (--sway), HOME, XDG_RUNTIME_DIR, XDG_CONFIG_HOME,
 # XDG_DATA_HOME, XDG_CACHE_HOME, TMPDIR, DBUS_SESSION_BUS_ADDRESS, QT_QPA_PLATFORM=xcb,
 # PURLO_HARNESS_DIR (scratch space, removed afterwards), PURLO_E2E_LIB (the
 # helper scripts), PURLO_SELECTION_OWNER (prints a selection's owner window),
@@ -36,18 +40,19 @@ self="$here/$(basename "${BASH_SOURCE[0]}")"
 timeout_s=${PURLO_HARNESS_TIMEOUT:-15}
 
 usage() {
-    echo "usage: harness.sh [--sway | --kwin] [--tray] [--notifications] -- COMMAND ARGS..." >&2
+    echo "usage: harness.sh [--sway | --kwin | --mutter] [--tray] [--notifications] -- COMMAND ARGS..." >&2
     exit 2
 }
 
 all_args=("$@")
-want_sway=0 want_tray=0 want_notes=0 want_kwin=0 inner=0
+want_sway=0 want_tray=0 want_notes=0 want_kwin=0 want_mutter=0 inner=0
 while [[ $# -gt 0 ]]; do
     case "$1" in
     --sway) want_sway=1 ;;
     --tray) want_tray=1 ;;
     --notifications) want_notes=1 ;;
     --kwin) want_kwin=1 ;;
+    --mutter) want_mutter=1 ;;
     --inside-bus) inner=1 ;;  # internal: second stage, already on the private bus
     --) shift; break ;;
     *) echo "harness: unknown option '$1'" >&2; usage ;;
@@ -88,6 +93,7 @@ if [[ $inner -eq 0 ]]; then
     fi
     display_server=Xvfb
     [[ $want_sway -eq 1 ]] && display_server=sway
+    [[ $want_mutter -eq 1 ]] && display_server=mutter
     for tool in dbus-run-session "$display_server" perl; do
         command -v "$tool" >/dev/null || { echo "harness: '$tool' is not installed (run scripts/setup.sh --test)" >&2; exit 125; }
     done
@@ -124,13 +130,14 @@ if [[ $inner -eq 0 ]]; then
     # Nothing of the caller's desktop may leak in.
     unset DBUS_SESSION_BUS_ADDRESS WAYLAND_DISPLAY DISPLAY XAUTHORITY SESSION_MANAGER
     export XDG_SESSION_TYPE=x11
-    [[ $want_sway -eq 1 ]] && export XDG_SESSION_TYPE=wayland
+    [[ $want_sway -eq 1 || $want_mutter -eq 1 ]] && export XDG_SESSION_TYPE=wayland
 
     args=(--inside-bus)
     [[ $want_sway -eq 1 ]] && args+=(--sway)
     [[ $want_tray -eq 1 ]] && args+=(--tray)
     [[ $want_notes -eq 1 ]] && args+=(--notifications)
     [[ $want_kwin -eq 1 ]] && args+=(--kwin)
+    [[ $want_mutter -eq 1 ]] && args+=(--mutter)
     dbus-run-session -- "$self" "${args[@]}" -- "$@" &
     child=$!
     wait "$child"
@@ -176,12 +183,15 @@ start_xvfb() {
 }
 
 start_sway() {
-    # sway names its Wayland socket and Xwayland's display itself; the exec
-    # line reports both once the configuration is applied, by which time both
-    # sockets accept clients.
+    # sway names its Wayland socket, Xwayland's display and its IPC socket
+    # (for swaymsg) itself; the exec line reports them once the configuration
+    # is applied, by which time the sockets accept clients.
     local ready="$logs/sway.ready" sway_pid names
+    # As a sway session's own configuration does, D-Bus activation gets
+    # the session's environment, so that portals started on demand reach it.
     cat >"$logs/sway-ready.sh" <<'EOF'
-printf '%s %s\n' "$WAYLAND_DISPLAY" "$DISPLAY" >"$1.tmp" && mv "$1.tmp" "$1"
+dbus-update-activation-environment WAYLAND_DISPLAY DISPLAY SWAYSOCK XDG_SESSION_TYPE || exit 1
+printf '%s %s %s\n' "$WAYLAND_DISPLAY" "$DISPLAY" "$SWAYSOCK" >"$1.tmp" && mv "$1.tmp" "$1"
 EOF
     cat >"$logs/sway.config" <<EOF
 output HEADLESS-1 resolution 1024x768
@@ -203,14 +213,53 @@ EOF
         sleep 0.02
     done
     read -r -a names <"$ready"
-    [[ ${#names[@]} -eq 2 && -S "$XDG_RUNTIME_DIR/${names[0]}" ]] || {
-        echo "harness: sway reported '${names[*]}', not a Wayland socket and an X display" >&2
+    [[ ${#names[@]} -eq 3 && -S "$XDG_RUNTIME_DIR/${names[0]}" ]] || {
+        echo "harness: sway reported '${names[*]}', not a Wayland socket, an X display and an IPC socket" >&2
         exit 125
     }
-    export WAYLAND_DISPLAY="${names[0]}" DISPLAY="${names[1]}"
+    export WAYLAND_DISPLAY="${names[0]}" DISPLAY="${names[1]}" SWAYSOCK="${names[2]}"
 }
 
-if [[ $want_sway -eq 1 ]]; then start_sway; else start_xvfb; fi
+start_mutter() {
+    # mutter names Xwayland's display in its log, and lets in only clients
+    # with its own cookie.
+    local socket="purlo-mutter-$$" log="$logs/mutter.log" cookie
+    # In a session of its own, as sway, for the Xwayland it starts.
+    XDG_CURRENT_DESKTOP=GNOME setsid mutter --headless --wayland --virtual-monitor 1024x768 \
+        --wayland-display "$socket" >"$log" 2>&1 &
+    pids+=($!)
+    groups+=($!)
+    start_wait
+    until [[ -S "$XDG_RUNTIME_DIR/$socket" ]] && cookie=$(compgen -G "$XDG_RUNTIME_DIR/.mutter-Xwaylandauth.*") &&
+        grep -q 'public X11 display' "$log"; do
+        within && kill -0 "${pids[-1]}" 2>/dev/null || fail_timeout "mutter to report its X display" "$log"
+        sleep 0.02
+    done
+    export WAYLAND_DISPLAY="$socket" XAUTHORITY="$cookie" XDG_CURRENT_DESKTOP=GNOME
+    export DISPLAY=$(sed -n 's/.*public X11 display \(:[0-9]*\).*/\1/p' "$log")
+    # As a GNOME session does, for the portals that D-Bus starts on demand.
+    dbus-update-activation-environment WAYLAND_DISPLAY DISPLAY XAUTHORITY XDG_CURRENT_DESKTOP XDG_SESSION_TYPE || exit 125
+    # A headless seat has no keyboard, and wl-copy and wl-paste refuse to
+    # work without one, until a key comes through the remote-desktop
+    # interface; the session that sent it lives as long as the keyboard must.
+    /usr/bin/python3 -c 'from gi.repository import Gio, GLib
+bus, rd = Gio.bus_get_sync(Gio.BusType.SESSION), "org.gnome.Mutter.RemoteDesktop"
+call = lambda path, iface, method, args=None: bus.call_sync(rd, path, rd + iface, method, args, None, 0, -1, None)
+session = call("/org/gnome/Mutter/RemoteDesktop", "", "CreateSession").unpack()[0]
+call(session, ".Session", "Start")
+for pressed in (True, False): call(session, ".Session", "NotifyKeyboardKeycode", GLib.Variant("(ub)", (42, pressed)))
+print("ready", flush=True)
+GLib.MainLoop().run()' >"$logs/keyboard.log" 2>&1 &
+    pids+=($!)
+    until grep -q ready "$logs/keyboard.log"; do
+        within && kill -0 "${pids[-1]}" 2>/dev/null || fail_timeout "a keyboard on mutter's seat" "$logs/keyboard.log"
+        sleep 0.02
+    done
+}
+
+if [[ $want_sway -eq 1 ]]; then start_sway
+elif [[ $want_mutter -eq 1 ]]; then start_mutter
+else start_xvfb; fi
 # Qt on X (Xwayland under sway), as Purlo runs on Wayland sessions too.
 export QT_QPA_PLATFORM=xcb
 

@@ -8,35 +8,10 @@ set -u
 purlo=${1:?purlo}
 clip_owner=${2:?clip_owner}
 work=${PURLO_HARNESS_DIR:?run me through tests/e2e/harness.sh}
-passed=0 failed=0
-check() {  # name, status (0 = ok), detail on failure
-    if [[ $2 -eq 0 ]]; then passed=$((passed + 1)); echo "ok: $1"; else failed=$((failed + 1)); echo "FAIL: $1: ${3:-}"; fi
-}
-# Polls CMD until it succeeds, at most $1 seconds; the status says which.
-until_ok() {
-    local limit=$1; shift
-    local end=$((SECONDS + limit))
-    until "$@"; do
-        ((SECONDS >= end)) && return 1
-        sleep 0.05
-    done
-}
+source "$PURLO_E2E_LIB/common.sh"
 clip() { timeout 20 xclip -o -selection clipboard "$@" 2>/dev/null; }
 targets() { clip -t TARGETS | sort | tr '\n' ' '; }
 owner() { "$PURLO_SELECTION_OWNER" CLIPBOARD 2>/dev/null; }
-notes_total() {
-    echo $(($(dunstctl count displayed) + $(dunstctl count history) + $(dunstctl count waiting)))
-}
-# "summary|body" of every notification so far, oldest first, the body as
-# it was sent.
-notes() {
-    dunstctl close-all
-    dunstctl history | python3 -c '
-import json, sys
-for n in reversed(json.load(sys.stdin)["data"][0]):
-    print(n["summary"]["data"] + "|" + n["body"]["data"])'
-}
-# Owns CLIPBOARD with plain text through xclip, returning once it does.
 noted() { notes | grep -qxF "$1"; }
 # Owns CLIPBOARD with the contents of file $1 through xclip (more xclip
 # arguments after it), returning once the owner is no longer the previous

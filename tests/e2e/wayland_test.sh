@@ -1,0 +1,146 @@
+#!/usr/bin/env bash
+# The whole program on a real Wayland compositor, unfocused, as a user meets
+# it: wl-copy holds the clipboard, the chord goes into the compositor, and
+# wl-paste and the notifications show what came of it.
+#   harness.sh --sway --notifications -- wayland_test.sh sway PATH-TO-purlo
+#   harness.sh --kwin --notifications -- wayland_test.sh kwin PATH-TO-purlo PATH-TO-fake_keys
+#   harness.sh --mutter --notifications -- wayland_test.sh mutter PATH-TO-purlo
+# sway runs `purlo --clean` from its own binding; on KWin Purlo binds the
+# chord through the portal; on GNOME a custom shortcut runs `purlo --clean`.
+# Purlo's Qt is on X (Xwayland, or the harness's Xvfb beside KWin), whose
+# clipboard neither sway nor KWin keeps in step while no X window has focus:
+# a cleaned wl-copy source there shows it used data-control. mutter has
+# none, and keeps Xwayland's clipboard in step: Purlo goes through X there.
+set -u
+desk=${1:?sway, kwin or mutter}
+purlo=${2:?purlo}
+work=${PURLO_HARNESS_DIR:?run me through tests/e2e/harness.sh}
+source "$PURLO_E2E_LIB/common.sh"
+
+fake_keys=${3:-}
+case $desk in
+sway) chord() { wtype -M logo -M shift v -m shift -m logo; } ;;
+kwin) chord() { "$fake_keys" 125 42 47; } ;;
+# What a custom shortcut in GNOME's settings runs.
+mutter) chord() { "$purlo" --clean; } ;;
+*) echo "wayland_test.sh: no such desktop '$desk'" >&2; exit 2 ;;
+esac
+started=()
+trap 'kill -CONT "${started[@]}" 2>/dev/null; kill "${started[@]}" 2>/dev/null' EXIT
+# Every call to the portal's shortcuts and every notification Purlo sends.
+dbus-monitor --session "type='method_call',interface='org.freedesktop.portal.GlobalShortcuts'" \
+    "type='method_call',member='Notify'" >"$work/bus" 2>&1 &
+started+=($!)
+until_ok 5 grep -q NameLost "$work/bus"
+cleanings() { grep -c '^ *string "✓ Purlo"$' "$work/bus"; }
+cleanings_are() { [[ $(cleanings) -eq $1 ]]; }
+pasted() { timeout 5 wl-paste --no-newline --type text/plain 2>/dev/null | cmp -s - "$1"; }
+text() { printf '%s' "$2" >"$work/$1"; }
+# wl-copy serving file $1 as text until a newer copy replaces it; returns
+# once wl-paste reads it. The type is given: wl-copy's guess through xdg-mime
+# can be wrong for text, or, run as root here, a garbled string.
+copy() { wl-copy --foreground --type text/plain <"$1" & source_pid=$!; started+=($!); until_ok 5 copied "$1"; }
+# mutter has no data-control: there each wl-paste takes the keyboard focus
+# for a moment, which a wl-copy still waiting for it to take the selection
+# may lose for good. The X side sees a copy without focus.
+copied() {
+    if [[ $desk != mutter ]]; then pasted "$1"
+    else timeout 5 xclip -o -selection clipboard -t UTF8_STRING 2>/dev/null | cmp -s - "$1"; fi
+}
+noted() { notes | grep -qxF "$1"; }
+ready_notes_are() { [[ $(notes | grep -cxF 'Purlo|Ready! Press ⌘⇧V to clean clipboard') -eq $1 ]]; }
+presses=0  # those that clean
+# Waits for wl-paste to read file $1, and for one cleaning notification per press.
+cleaned_to() { until_ok 10 pasted "$1" && until_ok 5 cleanings_are $presses; }
+press_to() { chord; presses=$((presses + 1)); cleaned_to "$1"; }
+start() {
+    "$purlo" 2>>"$work/purlo.err" & purlo_pid=$!; started+=($!)
+    if [[ $desk != kwin ]]; then gdbus wait --session --timeout 10 app.purlo.Purlo
+    else until_ok 15 ready_notes_are "$1"; fi
+}
+
+[[ $desk == sway ]] && swaymsg -q "bindsym Mod4+Shift+v exec $purlo --clean"
+start 1; check "Purlo starts (on KWin: Ready!, the portal bound the chord)" $? "$(cat "$work/purlo.err")"
+
+text dirty $'  naïve ✓ 中  https://host/a?id=1&utm_source=mail\n\nand https://host/b?fbclid=9 '
+text clean "naïve ✓ 中 https://host/a?id=1 and https://host/b"
+copy "$work/dirty"
+press_to "$work/clean"; check "a press cleans another program's UTF-8 text" $? "$(wl-paste -n) $(cleanings)"
+# What the first press wrote is our own selection, served from memory.
+press_to "$work/clean"; check "a second press reads our own text back and leaves it" $? "$(wl-paste -n) $(cleanings)"
+
+if [[ $desk == kwin ]]; then
+    # Another program's session, with a shortcut of the same id on
+    # Meta+Shift+O: the portal tells every listener of its presses, and
+    # Purlo must act on its own session's alone.
+    /usr/bin/python3 -c 'from gi.repository import Gio, GLib
+bus, v = Gio.bus_get_sync(Gio.BusType.SESSION), GLib.Variant
+session = "/org/freedesktop/portal/desktop/session/%s/other" % bus.get_unique_name()[1:].replace(".", "_")
+def heard(bus, sender, path, iface, name, args):
+    if name == "Response": print("bound", args[0], flush=True)
+    elif args[0] == session: print("activated", args[1], flush=True)
+for iface, name in (("Request", "Response"), ("GlobalShortcuts", "Activated")):
+    bus.signal_subscribe(None, "org.freedesktop.portal." + iface, name, None, None, 0, heard)
+shortcut = ("clean", {"description": v("s", "Other"), "preferred_trigger": v("s", "LOGO+SHIFT+o")})
+options = {"handle_token": v("s", "other"), "session_handle_token": v("s", "other"), "shortcuts": v("a(sa{sv})", [shortcut])}
+bus.call_sync("org.freedesktop.portal.Desktop", "/org/freedesktop/portal/desktop", "org.freedesktop.portal.GlobalShortcuts",
+              "CreateSession", v("(a{sv})", (options,)), None, 0, -1, None)
+GLib.MainLoop().run()' >"$work/other" 2>&1 &
+    started+=($!)
+    until_ok 15 grep -qx 'bound 0' "$work/other" && copy "$work/dirty" && "$fake_keys" 125 42 24 &&
+        until_ok 5 grep -qx 'activated clean' "$work/other"
+    check "another program's session hears its own shortcut" $? "$(cat "$work/other")"
+    # Had Purlo taken that press for its own, this one would make two
+    # cleanings, which the counts from here on show.
+    press_to "$work/clean"; check "Purlo's shortcut still cleans once beside it" $? "$(wl-paste -n) $(cleanings)"
+fi
+
+{ printf 'big  '; head -c 1048576 /dev/zero | tr '\0' w; } >"$work/big"
+{ printf 'big '; head -c 1048576 /dev/zero | tr '\0' w; } >"$work/big.clean"
+copy "$work/big"
+press_to "$work/big.clean"; check "1 MB comes back exactly" $? "$(wl-paste -n | wc -c) bytes"
+
+# A source that never sends costs the deadline and leaves the clipboard.
+text frozen "frozen  text"
+copy "$work/frozen"; frozen=$source_pid
+kill -STOP $frozen
+chord
+until_ok 10 noted "Purlo|The program holding the clipboard did not answer"; rc=$?
+kill -CONT $frozen
+((rc == 0)) && pasted "$work/frozen" && test "$(cleanings)" -eq $presses
+check "a stalled source is reported and keeps the clipboard" $? "$(notes | tail -n 2)"
+
+# A copy made while a run waits for the older one's text is never
+# overwritten with that text: the run starts over on the newer copy.
+text older "older  text"; text newer "newer  copy"; text newer.clean "newer copy"
+copy "$work/older"; older=$source_pid
+kill -STOP $older
+# Not the chord: a key press changes the seat, which the compositor tells
+# every client, this source included.
+"$purlo" --clean; presses=$((presses + 1))
+# Bytes the compositor queued for the stopped source: its asking it to
+# send (the run now waits on it), then its telling it that a newer copy
+# replaced it.
+queued() { ss -xpH | awk -v p="pid=$older," 'index($0, p) { print $3 }'; }
+more_than() { (($(queued) > $1)); }
+until_ok 2 more_than 0 && asked=$(queued) && { wl-copy --foreground --type text/plain <"$work/newer" & started+=($!); } &&
+    until_ok 2 more_than "$asked"
+kill -CONT $older
+cleaned_to "$work/newer.clean"; check "a newer copy is cleaned, never replaced by the older" $? "$(wl-paste -n)"
+
+if [[ $desk == kwin ]]; then
+    # A new start finds the binding its predecessor made: BindShortcuts
+    # would open System Settings on Plasma 5.27 at every start.
+    kill $purlo_pid; wait $purlo_pid
+    start 2; check "a new start binds again" $? "$(notes | tail -n 2)"
+    copy "$work/dirty"
+    press_to "$work/clean"; check "the new start cleans" $? "$(wl-paste -n) $(cleanings)"
+    # Two starts and the other program's session.
+    [[ $(grep -c 'member=CreateSession' "$work/bus") -eq 3 && $(grep -c 'member=BindShortcuts' "$work/bus") -eq 0 ]]
+    check "each start creates a session and never calls BindShortcuts" $? "$(grep -o 'member=[A-Za-z]*' "$work/bus" | sort | uniq -c)"
+fi
+# Late duplicates of any press would have shown by now.
+test "$(cleanings)" -eq $presses; check "one cleaning notification per press" $? "$(cleanings) for $presses"
+
+echo "e2e: $passed passed, $failed failed"
+((failed == 0))
