@@ -45,9 +45,10 @@ usage() {
 }
 
 all_args=("$@")
-want_sway=0 want_tray=0 want_notes=0 want_kwin=0 want_mutter=0 inner=0
+want_sway=0 want_tray=0 want_notes=0 want_kwin=0 want_mutter=0 inner=0 opts=()
 while [[ $# -gt 0 ]]; do
     case "$1" in
+    --sway | --tray | --notifications | --kwin | --mutter) opts+=("$1") ;;&
     --sway) want_sway=1 ;;
     --tray) want_tray=1 ;;
     --notifications) want_notes=1 ;;
@@ -63,10 +64,7 @@ done
 
 fail_timeout() {
     echo "harness: timed out after ${timeout_s}s waiting for $1" >&2
-    if [[ -n "${2:-}" && -s "$2" ]]; then
-        echo "harness: last lines of $2:" >&2
-        tail -n 20 "$2" >&2
-    fi
+    [[ -n "${2:-}" && -s "$2" ]] && { echo "harness: last lines of $2:" >&2; tail -n 20 "$2" >&2; }
     exit 125
 }
 
@@ -77,24 +75,14 @@ within() { [[ $SECONDS -lt $deadline ]]; }
 
 # ---------------------------------------------------------------- stage one
 if [[ $inner -eq 0 ]]; then
-    unprivileged=65534
+    # sway refuses root. Everything on the paths must then be world-readable.
     if [[ $want_sway -eq 1 && $(id -u) -eq 0 ]]; then
-        command -v setpriv >/dev/null || { echo "harness: 'setpriv' is not installed" >&2; exit 125; }
-        drop=(setpriv --reuid=$unprivileged --regid=$unprivileged --clear-groups --)
-        "${drop[@]}" test -r "$self" || {
-            echo "harness: uid $unprivileged cannot read $self; with --sway every directory on its path must be world-readable" >&2
-            exit 125
-        }
-        exec "${drop[@]}" "$self" "${all_args[@]}"
-    fi
-    if [[ $want_sway -eq 1 && "$1" == */* && ! -x "$1" ]]; then
-        echo "harness: $1 cannot be run as uid $(id -u); with --sway every directory on its path must be world-readable" >&2
-        exit 125
+        exec setpriv --reuid=65534 --regid=65534 --clear-groups -- "$self" "${all_args[@]}"
     fi
     display_server=Xvfb
     [[ $want_sway -eq 1 ]] && display_server=sway
     [[ $want_mutter -eq 1 ]] && display_server=mutter
-    for tool in dbus-run-session "$display_server" perl; do
+    for tool in dbus-run-session "$display_server" python3; do
         command -v "$tool" >/dev/null || { echo "harness: '$tool' is not installed (run scripts/setup.sh --test)" >&2; exit 125; }
     done
     world=$(mktemp -d "${TMPDIR:-/tmp}/purlo-e2e.XXXXXX") || exit 125
@@ -132,13 +120,7 @@ if [[ $inner -eq 0 ]]; then
     export XDG_SESSION_TYPE=x11
     [[ $want_sway -eq 1 || $want_mutter -eq 1 ]] && export XDG_SESSION_TYPE=wayland
 
-    args=(--inside-bus)
-    [[ $want_sway -eq 1 ]] && args+=(--sway)
-    [[ $want_tray -eq 1 ]] && args+=(--tray)
-    [[ $want_notes -eq 1 ]] && args+=(--notifications)
-    [[ $want_kwin -eq 1 ]] && args+=(--kwin)
-    [[ $want_mutter -eq 1 ]] && args+=(--mutter)
-    dbus-run-session -- "$self" "${args[@]}" -- "$@" &
+    dbus-run-session -- "$self" --inside-bus "${opts[@]}" -- "$@" &
     child=$!
     wait "$child"
     status=$?
@@ -152,15 +134,9 @@ pids=()
 groups=()  # process groups to clear out once their leader has gone
 cleanup_inner() {
     local i
-    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
-        kill -TERM "${pids[i]}" 2>/dev/null
-    done
-    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
-        wait "${pids[i]}" 2>/dev/null
-    done
-    for i in "${groups[@]}"; do
-        kill -KILL -- "-$i" 2>/dev/null
-    done
+    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill -TERM "${pids[i]}" 2>/dev/null; done
+    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do wait "${pids[i]}" 2>/dev/null; done
+    for i in "${groups[@]}"; do kill -KILL -- "-$i" 2>/dev/null; done
 }
 trap cleanup_inner EXIT
 echo $$ >"$PURLO_HARNESS_DIR/../inner.pid"
@@ -168,7 +144,7 @@ trap 'exit 130' INT
 trap 'exit 143' TERM
 
 export PURLO_E2E_LIB="$here/lib"
-export PURLO_SELECTION_OWNER="$here/lib/selection-owner.pl"
+export PURLO_SELECTION_OWNER="$here/lib/selection-owner.py"
 
 start_xvfb() {
     # Xvfb writes the display number it chose to the pipe once it accepts clients.
@@ -186,7 +162,7 @@ start_sway() {
     # sway names its Wayland socket, Xwayland's display and its IPC socket
     # (for swaymsg) itself; the exec line reports them once the configuration
     # is applied, by which time the sockets accept clients.
-    local ready="$logs/sway.ready" sway_pid names
+    local ready="$logs/sway.ready" sway_pid
     # As a sway session's own configuration does, D-Bus activation gets
     # the session's environment, so that portals started on demand reach it.
     cat >"$logs/sway-ready.sh" <<'EOF'
@@ -208,16 +184,11 @@ EOF
     groups+=("$sway_pid")
     start_wait
     until [[ -s "$ready" ]]; do
-        within || fail_timeout "sway to report its sockets" "$logs/sway.log"
-        kill -0 "$sway_pid" 2>/dev/null || { echo "harness: sway exited" >&2; tail -n 20 "$logs/sway.log" >&2; exit 125; }
+        within && kill -0 "$sway_pid" 2>/dev/null || fail_timeout "sway to report its sockets" "$logs/sway.log"
         sleep 0.02
     done
-    read -r -a names <"$ready"
-    [[ ${#names[@]} -eq 3 && -S "$XDG_RUNTIME_DIR/${names[0]}" ]] || {
-        echo "harness: sway reported '${names[*]}', not a Wayland socket, an X display and an IPC socket" >&2
-        exit 125
-    }
-    export WAYLAND_DISPLAY="${names[0]}" DISPLAY="${names[1]}" SWAYSOCK="${names[2]}"
+    read -r WAYLAND_DISPLAY DISPLAY SWAYSOCK <"$ready"
+    export WAYLAND_DISPLAY DISPLAY SWAYSOCK
 }
 
 start_mutter() {
@@ -268,42 +239,30 @@ if [[ $want_kwin -eq 1 ]]; then
     kwin_start "$logs" || exit 125
 fi
 
-selection_owned() {
-    local owner
-    owner=$("$PURLO_SELECTION_OWNER" "$1" 2>/dev/null) || return 1
-    [[ -n "$owner" && "$owner" != "0x0" ]]
-}
-
 if [[ $want_tray -eq 1 ]]; then
-    command -v trayer >/dev/null || { echo "harness: 'trayer' is not installed" >&2; exit 125; }
     trayer --edge top --align right --widthtype request --height 24 --SetDockType true \
         --expand true --transparent false >"$logs/trayer.log" 2>&1 &
     pids+=($!)
     export PURLO_TRAY_PID=$!
     start_wait
-    until selection_owned _NET_SYSTEM_TRAY_S0; do
-        within || fail_timeout "the tray host (owner of _NET_SYSTEM_TRAY_S0)" "$logs/trayer.log"
-        kill -0 "$PURLO_TRAY_PID" 2>/dev/null || { echo "harness: trayer exited" >&2; tail -n 20 "$logs/trayer.log" >&2; exit 125; }
+    until [[ $("$PURLO_SELECTION_OWNER" _NET_SYSTEM_TRAY_S0 2>/dev/null) == 0x*[1-9a-f]* ]]; do
+        within && kill -0 "$PURLO_TRAY_PID" 2>/dev/null ||
+            fail_timeout "the tray host (owner of _NET_SYSTEM_TRAY_S0)" "$logs/trayer.log"
         sleep 0.05
     done
 fi
 
 if [[ $want_notes -eq 1 ]]; then
-    command -v dunst >/dev/null || { echo "harness: 'dunst' is not installed" >&2; exit 125; }
     : >"$logs/dunstrc"
     dunst -config "$logs/dunstrc" >"$logs/dunst.log" 2>&1 &
     pids+=($!)
     export PURLO_DUNST_PID=$!
     # gdbus blocks until the name appears; its own timeout bounds the wait.
-    if ! gdbus wait --session --timeout "$timeout_s" org.freedesktop.Notifications >/dev/null 2>&1; then
+    gdbus wait --session --timeout "$timeout_s" org.freedesktop.Notifications >/dev/null 2>&1 ||
         fail_timeout "the notification server (org.freedesktop.Notifications)" "$logs/dunst.log"
-    fi
 fi
 
 # In the background so that a TERM from CTest reaches the traps at once.
 "$@" <&0 &
-command_pid=$!
-pids+=("$command_pid")
-wait "$command_pid"
-status=$?
-exit "$status"
+pids+=($!)
+wait $!

@@ -47,7 +47,6 @@ copied() {
     if [[ $desk != mutter ]]; then pasted "$1"
     else timeout 5 xclip -o -selection clipboard -t UTF8_STRING 2>/dev/null | cmp -s - "$1"; fi
 }
-noted() { notes | grep -qxF "$1"; }
 ready_notes_are() { [[ $(notes | grep -cxF 'Purlo|Ready! Press ⌘⇧V to clean clipboard') -eq $1 ]]; }
 presses=0  # those that clean
 # Waits for wl-paste to read file $1, and for one cleaning notification per press.

@@ -25,3 +25,4 @@ import json, sys
 for n in reversed(json.load(sys.stdin)["data"][0]):
     print(n["summary"]["data"] + "|" + n["body"]["data"])'
 }
+noted() { notes | grep -qxF "$1"; }
