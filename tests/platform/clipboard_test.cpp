@@ -14,13 +14,17 @@
 namespace purlo {
 namespace {
 
-using test::runTool;
 using test::waitUntil;
 
-QString selectionOwner() {
-    return QString::fromLatin1(runTool(qEnvironmentVariable("PURLO_SELECTION_OWNER"), {"CLIPBOARD"}).out).trimmed();
+// The pasteboard serves on a thread of its own: a blocking wait is fine.
+QByteArray output(const QString& program, const QStringList& args) {
+    QProcess p;
+    p.start(program, args);
+    p.waitForFinished(10000);
+    return p.readAllStandardOutput().trimmed();
 }
-QByteArray xclipOut() { return runTool("xclip", {"-o", "-selection", "clipboard"}).out; }
+QByteArray selectionOwner() { return output(qEnvironmentVariable("PURLO_SELECTION_OWNER"), {"CLIPBOARD"}); }
+QByteArray xclipOut() { return output("xclip", {"-o", "-selection", "clipboard"}); }
 
 // Runs `f` on a thread of its own, as the cleaning worker would, while this
 // thread keeps Qt's event loop turning.
@@ -36,12 +40,12 @@ auto offGuiThread(F f) -> decltype(f()) {
 class Owner {
 public:
     explicit Owner(const QByteArray& text) {
-        const QString before = selectionOwner();
+        const QByteArray before = selectionOwner();
         p_.start("xclip", {"-quiet", "-selection", "clipboard", "-i"});
         p_.write(text);
         p_.closeWriteChannel();
         ready_ = waitUntil([&] {
-            const QString now = selectionOwner();
+            const QByteArray now = selectionOwner();
             return !now.isEmpty() && now != "0x0" && now != before;
         }, 10000);
     }
