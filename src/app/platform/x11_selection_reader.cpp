@@ -135,6 +135,9 @@ private:
     // leave it, and every later paste, stuck. So the rest is taken unread
     // until the owner's closing empty piece.
     Status drain() {
+        // Stopping here is what leaves the owner stuck, so an owner that
+        // keeps answering gets the transfer's whole time again for the rest.
+        giveUp_ = Clock::now() + kMaxTransferTime;
         xcb_delete_property(c_, window_, atoms_.property);
         xcb_flush(c_);
         for (;;) {
