@@ -151,6 +151,12 @@ until_ok 5 bash -c '(( $(dunstctl count displayed) + $(dunstctl count history) >
 [[ $(notes | tail -n 1) == "Purlo|Ready! Press ⌘⇧V to clean clipboard" ]]; check "V's return is reported" $? "$(notes | tail -n 1)"
 restore=(-e "keycode $spare ="); for k in $old_v; do restore+=(-e "keycode $k = v V"); done
 xmodmap "${restore[@]}"
+# A layout chosen through XKB (setxkbmap) is announced through XKB alone;
+# Dvorak puts V on another key.
+setxkbmap -layout us -variant dvorak
+own_text "dvorak  v"
+press_until "dvorak v"; check "the shortcut follows an XKB layout" $? "$(clip)"
+setxkbmap -layout us -variant ''
 
 # An owner that stalls costs about two seconds and is reported; the next
 # press works.
