@@ -137,9 +137,10 @@ private:
     Status drain() {
         // Stopping here is what leaves the owner stuck, so an owner that
         // keeps answering gets the transfer's whole time again for the rest.
+        // take() deleted the piece that went over, which asked for the next;
+        // deleting again here would drop that one unread, and its stale
+        // notice would pass for the closing piece while the owner still sends.
         giveUp_ = Clock::now() + kMaxTransferTime;
-        xcb_delete_property(c_, window_, atoms_.property);
-        xcb_flush(c_);
         for (;;) {
             const Status s = waitFor([&](xcb_generic_event_t* e) {
                 if ((e->response_type & 0x7f) != XCB_PROPERTY_NOTIFY) return false;
