@@ -89,12 +89,7 @@ public:
         // take() deleted the INCR property, which starts the transfer.
         data.clear();
         for (;;) {
-            const Status piece = waitFor([&](xcb_generic_event_t* e) {
-                if ((e->response_type & 0x7f) != XCB_PROPERTY_NOTIFY) return false;
-                auto* n = reinterpret_cast<xcb_property_notify_event_t*>(e);
-                return n->window == window_ && n->atom == atoms_.property &&
-                       n->state == XCB_PROPERTY_NEW_VALUE;
-            });
+            const Status piece = waitForPiece();
             if (piece != Status::Ok) return abandon(piece);
             std::string chunk;
             const Status got = take(chunk, type, format);
@@ -142,11 +137,7 @@ private:
         // notice would pass for the closing piece while the owner still sends.
         giveUp_ = Clock::now() + kMaxTransferTime;
         for (;;) {
-            const Status s = waitFor([&](xcb_generic_event_t* e) {
-                if ((e->response_type & 0x7f) != XCB_PROPERTY_NOTIFY) return false;
-                auto* n = reinterpret_cast<xcb_property_notify_event_t*>(e);
-                return n->window == window_ && n->atom == atoms_.property && n->state == XCB_PROPERTY_NEW_VALUE;
-            });
+            const Status s = waitForPiece();
             if (s != Status::Ok) return abandon(Status::TooLarge);
             Reply<xcb_get_property_reply_t> r(xcb_get_property_reply(
                 c_, xcb_get_property(c_, 1, window_, atoms_.property, XCB_GET_PROPERTY_TYPE_ANY, 0, 0), nullptr));
@@ -164,6 +155,15 @@ private:
         xcb_delete_property(c_, window_, atoms_.property);
         abandoned_ = true;
         return why;
+    }
+
+    // The owner's next INCR piece: a new value of our property.
+    Status waitForPiece() {
+        return waitFor([&](xcb_generic_event_t* e) {
+            if ((e->response_type & 0x7f) != XCB_PROPERTY_NOTIFY) return false;
+            auto* n = reinterpret_cast<xcb_property_notify_event_t*>(e);
+            return n->window == window_ && n->atom == atoms_.property && n->state == XCB_PROPERTY_NEW_VALUE;
+        });
     }
 
     template <typename Pred>
