@@ -1,8 +1,8 @@
-// clipboard_bench: how long the pasteboard takes to read another program's
+// clipboard_bench: how long the clipboard takes to read another program's
 // text, against the plain xclip round trip (spawn xclip -o, read it all) on
 // the same server in the same run. Prints medians of 21 reads; the ratio is
 // what to compare between machines. Run inside tests/e2e/harness.sh.
-#include "app/platform/clipboard_pasteboard.hpp"
+#include "desktop/x11/x11_clipboard.hpp"
 
 #include <QElapsedTimer>
 #include <QGuiApplication>
@@ -35,9 +35,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "clipboard_bench: needs an X server (run it inside tests/e2e/harness.sh)\n");
         return 2;
     }
-    auto board = purlo::makeX11Pasteboard(qEnvironmentVariable("DISPLAY").toStdString());
+    auto board = purlo::makeX11Clipboard(qEnvironmentVariable("DISPLAY").toStdString());
     constexpr int kRounds = 21;
-    std::printf("%-8s %14s %14s %8s\n", "size", "pasteboard ms", "xclip -o ms", "ratio");
+    std::printf("%-8s %14s %14s %8s\n", "size", "clipboard ms", "xclip -o ms", "ratio");
     for (int size : {10 * 1024, 1024 * 1024}) {
         const QByteArray text = QByteArray("lorem ipsum https://x.example/?utm_source=a ").repeated(size / 44 + 1).left(size);
         QProcess owner;

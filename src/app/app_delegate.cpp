@@ -1,6 +1,7 @@
 #include "app/app_delegate.hpp"
 
-#include "app/popup_window.hpp"
+#include "app/app_icon.hpp"
+#include "app/panel_window.hpp"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -38,13 +39,13 @@ void AppDelegate::applicationDidFinishLaunching() {
     // The icon and its click handling. Shown even when no tray runs yet: it
     // docks when one starts (a session's panel often comes up after its
     // autostart programs).
-    statusItem_ = services_.makeStatusItem ? services_.makeStatusItem() : nullptr;
+    statusItem_ = services_.makeTrayIcon ? services_.makeTrayIcon() : nullptr;
     if (statusItem_) {
-        connect(statusItem_.get(), &StatusItem::activated, this, &AppDelegate::handleStatusItemClick);
+        connect(statusItem_.get(), &TrayIcon::activated, this, &AppDelegate::handleStatusItemClick);
         if (!statusItem_->isAvailable()) {
             std::fputs("purlo: no system tray yet; the icon appears when one starts\n", stderr);
         }
-        statusItem_->setIcon(statusIcon());
+        statusItem_->setIcon(appIcon());
         statusItem_->setToolTip(text(kToolTip));
         statusItem_->show();
     }
@@ -54,7 +55,7 @@ void AppDelegate::applicationDidFinishLaunching() {
     const auto items = statusMenu_->actions();
     if (!items.isEmpty()) connect(items.first(), &QAction::triggered, this, &AppDelegate::closeTool);
 
-    hotkeyResult_ = registerGlobalHotkey();
+    shortcutResult_ = registerGlobalHotkey();
 
     // No taskbar presence needs nothing more: the program opens no ordinary
     // window, and its popups are override-redirect.
@@ -62,7 +63,7 @@ void AppDelegate::applicationDidFinishLaunching() {
     // Announcing a shortcut that does not work would be a failure reported
     // as success: say so instead, and keep running for the icon. A desktop
     // that answers later is waited for, but not for ever.
-    if (!hotkeyResult_.pending) {
+    if (!shortcutResult_.pending) {
         showShortcutStatus();
         return;
     }
@@ -70,7 +71,7 @@ void AppDelegate::applicationDidFinishLaunching() {
     registrationWait_ = new QTimer(this);
     registrationWait_->setSingleShot(true);
     connect(registrationWait_, &QTimer::timeout, this, [this] {
-        hotkeyResult_ = {false, "the desktop did not answer", false};
+        shortcutResult_ = RegistrationResult::unavailable("the desktop did not answer");
         showShortcutStatus();
     });
     registrationWait_->start(kRegistrationWaitMs);
@@ -78,7 +79,7 @@ void AppDelegate::applicationDidFinishLaunching() {
 
 void AppDelegate::showShortcutStatus() {
     if (registrationWait_) registrationWait_->stop();
-    const RegistrationResult& r = hotkeyResult_;
+    const RegistrationResult& r = shortcutResult_;
     QString body, tip;
     if (r.ok) {
         body = text(kReadyText);
@@ -98,7 +99,7 @@ QRect AppDelegate::iconRect() const { return statusItem_ ? statusItem_->geometry
 
 void AppDelegate::togglePopover() {
     if (!statusItem_) return;
-    if (!popover_) popover_ = std::make_unique<PopupWindow>();
+    if (!popover_) popover_ = std::make_unique<PanelWindow>();
     if (popover_->isVisible()) {
         popover_->markClosedByToggle();
         popover_->hide();
@@ -133,24 +134,24 @@ void AppDelegate::handleStatusItemClick(QSystemTrayIcon::ActivationReason reason
 void AppDelegate::closeTool() { services_.quit(); }
 
 RegistrationResult AppDelegate::registerGlobalHotkey() {
-    hotkey_ = services_.makeHotkey ? services_.makeHotkey() : nullptr;
-    if (!hotkey_) return {false, "no global shortcut support on this desktop", false};
-    connect(hotkey_.get(), &HotkeyBackend::activated, this, &AppDelegate::onHotkey);
-    connect(hotkey_.get(), &HotkeyBackend::registrationChanged, this, [this](const RegistrationResult& now) {
-        hotkeyResult_ = now;
+    shortcut_ = services_.makeShortcut ? services_.makeShortcut() : nullptr;
+    if (!shortcut_) return RegistrationResult::unavailable("no global shortcut support on this desktop");
+    connect(shortcut_.get(), &ShortcutBackend::activated, this, &AppDelegate::onShortcut);
+    connect(shortcut_.get(), &ShortcutBackend::registrationChanged, this, [this](const RegistrationResult& now) {
+        shortcutResult_ = now;
         showShortcutStatus();
     });
-    RegistrationResult r = hotkey_->registerHotkey(kCleanHotkey);
+    RegistrationResult r = shortcut_->registerShortcut(kCleanShortcut);
     if (!r.ok && !r.pending) {
-        std::fprintf(stderr, "purlo: Super+Shift+V could not be registered (%s): %s\n", hotkey_->name(),
+        std::fprintf(stderr, "purlo: Super+Shift+V could not be registered (%s): %s\n", shortcut_->name(),
                      r.reason.c_str());
     }
     return r;
 }
 
-void AppDelegate::onHotkey(HotkeyId id) {
+void AppDelegate::onShortcut(ShortcutId id) {
     // The id alone decides; the run is queued, never done inside the event.
-    if (id.id != kCleanHotkey.id) return;
+    if (id.id != kCleanShortcut.id) return;
     if (services_.cleanOnce) services_.cleanOnce();
 }
 

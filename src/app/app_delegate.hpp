@@ -1,11 +1,11 @@
 #pragma once
 // The one object that owns the program's state for the whole run: the tray
-// icon, the panel popup (made on the first left click), the menu and the
+// icon, the panel (made on the first left click), the menu and the
 // global shortcut.
 
-#include "app/hotkey/hotkey_backend.hpp"
-#include "app/status_item.hpp"
-#include "cleaning/pasteboard.hpp"
+#include "desktop/notifier.hpp"
+#include "desktop/shortcut.hpp"
+#include "desktop/tray_icon.hpp"
 
 #include <QObject>
 #include <QPoint>
@@ -19,7 +19,7 @@ class QTimer;
 
 namespace purlo {
 
-class PopupWindow;
+class PanelWindow;
 
 // Texts the user sees at launch.
 inline constexpr const char* kAppTitle = "Purlo";
@@ -39,8 +39,8 @@ public:
     // Everything the delegate reaches outside itself, so that tests can
     // stand in for the tray, the shortcut and the desktop.
     struct Services {
-        std::function<std::unique_ptr<StatusItem>()> makeStatusItem;
-        std::function<std::unique_ptr<HotkeyBackend>()> makeHotkey;
+        std::function<std::unique_ptr<TrayIcon>()> makeTrayIcon;
+        std::function<std::unique_ptr<ShortcutBackend>()> makeShortcut;
         Notifier* notifier = nullptr;
         std::function<void()> cleanOnce;  // queue one cleaning run
         std::function<void()> quit;       // end the process with status 0
@@ -58,23 +58,23 @@ public:
     RegistrationResult registerGlobalHotkey();
     void showNotification(const QString& title, const QString& body);
 
-    StatusItem* statusItem() const { return statusItem_.get(); }
-    PopupWindow* popover() const { return popover_.get(); }
+    TrayIcon* statusItem() const { return statusItem_.get(); }
+    PanelWindow* popover() const { return popover_.get(); }
     QMenu* statusMenu() const { return statusMenu_.get(); }
-    const RegistrationResult& hotkeyResult() const { return hotkeyResult_; }
+    const RegistrationResult& shortcutResult() const { return shortcutResult_; }
 
 private:
-    void onHotkey(HotkeyId id);
-    // Tooltip and notification for hotkeyResult_.
+    void onShortcut(ShortcutId id);
+    // Tooltip and notification for shortcutResult_.
     void showShortcutStatus();
     QRect iconRect() const;
 
     Services services_;
-    std::unique_ptr<StatusItem> statusItem_;
-    std::unique_ptr<PopupWindow> popover_;
+    std::unique_ptr<TrayIcon> statusItem_;
+    std::unique_ptr<PanelWindow> popover_;
     std::unique_ptr<QMenu> statusMenu_;
-    std::unique_ptr<HotkeyBackend> hotkey_;
-    RegistrationResult hotkeyResult_;
+    std::unique_ptr<ShortcutBackend> shortcut_;
+    RegistrationResult shortcutResult_;
     QTimer* registrationWait_ = nullptr;
 };
 

@@ -3,11 +3,9 @@
 
 #include "app/app_delegate.hpp"
 #include "app/app_service.hpp"
-#include "app/desktop/desktop.hpp"
-#include "app/platform/cleaning_queue.hpp"
-#include "app/platform/clipboard_pasteboard.hpp"
-#include "app/platform/dbus_notifier.hpp"
-#include "app/status_item.hpp"
+#include "app/cleaning_queue.hpp"
+#include "desktop/dbus/dbus_notifier.hpp"
+#include "desktop/desktop.hpp"
 
 #include <QApplication>
 #include <QSocketNotifier>
@@ -119,12 +117,12 @@ int main(int argc, char** argv) {
         }
     });
     purlo::Desktop desktop = purlo::makeDesktop(session, display);
-    std::unique_ptr<purlo::ClipboardPasteboard>& pasteboard = desktop.clipboard;
-    auto queue = std::make_unique<purlo::CleaningQueue>(*pasteboard, notifier);
+    std::unique_ptr<purlo::Clipboard>& clipboard = desktop.clipboard;
+    auto queue = std::make_unique<purlo::CleaningQueue>(*clipboard, notifier);
 
     purlo::AppDelegate::Services services;
-    services.makeStatusItem = [] { return std::make_unique<purlo::TrayStatusItem>(); };
-    services.makeHotkey = desktop.makeHotkey;
+    services.makeTrayIcon = desktop.makeTrayIcon;
+    services.makeShortcut = desktop.makeShortcut;
     services.notifier = &notifier;
     services.cleanOnce = [&queue] { queue->enqueue(); };
     purlo::AppDelegate appDelegate(std::move(services));
@@ -152,6 +150,6 @@ int main(int argc, char** argv) {
     // A run in progress finishes (its write replaces the clipboard in one
     // step, so it never leaves it empty); runs not yet started are dropped.
     queue.reset();
-    pasteboard->handOver(kHandOverLimit);
+    clipboard->handOver(kHandOverLimit);
     return status;
 }

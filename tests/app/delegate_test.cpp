@@ -3,8 +3,8 @@
 // life, the click rule and the shortcut's id rule.
 
 #include "app/app_delegate.hpp"
-#include "app/popup_window.hpp"
-#include "cleaning/in_memory.hpp"
+#include "app/panel_window.hpp"
+#include "support/in_memory.hpp"
 
 #include <QAction>
 #include <QApplication>
@@ -18,12 +18,12 @@
 namespace {
 
 using purlo::AppDelegate;
-using purlo::HotkeyId;
+using purlo::ShortcutId;
 using purlo::RegistrationResult;
 
 std::vector<std::string> events;  // what the fakes saw, in order
 
-class FakeTray : public purlo::StatusItem {
+class FakeTray : public purlo::TrayIcon {
 public:
     explicit FakeTray(bool available) : available_(available) { events.push_back("tray made"); }
     bool isAvailable() const override { return available_; }
@@ -39,18 +39,18 @@ private:
     bool available_;
 };
 
-class FakeHotkey : public purlo::HotkeyBackend {
+class FakeShortcut : public purlo::ShortcutBackend {
 public:
-    explicit FakeHotkey(RegistrationResult r) : result_(std::move(r)) {}
-    RegistrationResult registerHotkey(HotkeyId id) override {
-        events.push_back("hotkey registered");
+    explicit FakeShortcut(RegistrationResult r) : result_(std::move(r)) {}
+    RegistrationResult registerShortcut(ShortcutId id) override {
+        events.push_back("shortcut registered");
         registered = id;
         return result_;
     }
     const char* name() const override { return "fake"; }
-    void press(HotkeyId id) { emit activated(id); }
+    void press(ShortcutId id) { emit activated(id); }
     void change(RegistrationResult now) { emit registrationChanged(now); }
-    HotkeyId registered;
+    ShortcutId registered;
 
 private:
     RegistrationResult result_;
@@ -65,17 +65,17 @@ public:
 };
 
 struct Harness {
-    explicit Harness(RegistrationResult hotkey = {true, "", false}, bool trayAvailable = true) {
+    explicit Harness(RegistrationResult shortcut = RegistrationResult::bound(), bool trayAvailable = true) {
         events.clear();
         AppDelegate::Services s;
-        s.makeStatusItem = [this, trayAvailable] {
+        s.makeTrayIcon = [this, trayAvailable] {
             auto t = std::make_unique<FakeTray>(trayAvailable);
             tray = t.get();
             return t;
         };
-        s.makeHotkey = [this, hotkey] {
-            auto h = std::make_unique<FakeHotkey>(hotkey);
-            this->hotkey = h.get();
+        s.makeShortcut = [this, shortcut] {
+            auto h = std::make_unique<FakeShortcut>(shortcut);
+            this->shortcut = h.get();
             return h;
         };
         s.notifier = &notes;
@@ -87,7 +87,7 @@ struct Harness {
     }
     OrderedNotifier notes;
     FakeTray* tray = nullptr;
-    FakeHotkey* hotkey = nullptr;
+    FakeShortcut* shortcut = nullptr;
     int cleanings = 0, quits = 0;
     std::unique_ptr<AppDelegate> delegate;
 };
@@ -99,25 +99,25 @@ TEST(Launch, RunsInOrderAndSaysWhetherTheShortcutWorks) {
     const QString taken = QString::fromUtf8("\u2318\u21E7V is unavailable: another program uses it");
     const QString tip = QString::fromUtf8("Purlo \u2014 Super+Shift+V cleans the clipboard");
     const struct {
-        RegistrationResult hotkey;
+        RegistrationResult shortcut;
         bool tray;
         QString note, toolTip;
     } rows[] = {
-        {{true, "", false}, true, ready, tip},
+        {RegistrationResult::bound(), true, ready, tip},
         // The icon is shown without a tray too: it docks when one starts.
-        {{true, "", false}, false, ready, tip},
-        {{false, "held by another client", true}, true, taken, taken},
-        {{false, "no way", false}, true,
+        {RegistrationResult::bound(), false, ready, tip},
+        {RegistrationResult::takenElsewhere("held by another client"), true, taken, taken},
+        {RegistrationResult::unavailable("no way"), true,
          QString::fromUtf8("\u2318\u21E7V is unavailable: no way. Bind Super+Shift+V to \u201Cpurlo --clean\u201D "
                            "in the desktop\u2019s keyboard settings"), {}},
     };
     for (const auto& r : rows) {
-        Harness h(r.hotkey, r.tray);
-        EXPECT_EQ(events, (std::vector<std::string>{"tray made", "icon", "shown", "hotkey registered", "notified"}));
+        Harness h(r.shortcut, r.tray);
+        EXPECT_EQ(events, (std::vector<std::string>{"tray made", "icon", "shown", "shortcut registered", "notified"}));
         EXPECT_EQ(h.notes.delivered, (std::vector<Note>{{"Purlo", r.note.toStdString()}}));
         EXPECT_EQ(h.tray->toolTip, r.toolTip.isEmpty() ? r.note : r.toolTip);
-        EXPECT_EQ(h.hotkey->registered.id, 1u);
-        h.hotkey->press(purlo::kCleanHotkey);
+        EXPECT_EQ(h.shortcut->registered.id, 1u);
+        h.shortcut->press(purlo::kCleanShortcut);
         EXPECT_EQ(h.cleanings, 1);
     }
 }
@@ -125,9 +125,9 @@ TEST(Launch, RunsInOrderAndSaysWhetherTheShortcutWorks) {
 // A desktop that answers later: one launch notification, with its answer
 // and the keys it bound.
 TEST(Launch, APendingRegistrationIsAnnouncedWhenTheDesktopAnswers) {
-    Harness h({false, "", false, /*pending=*/true});
+    Harness h(RegistrationResult::waiting());
     EXPECT_TRUE(h.notes.delivered.empty());
-    h.hotkey->change({true, "", false, false, "Meta+Shift+V"});
+    h.shortcut->change(RegistrationResult::bound("Meta+Shift+V"));
     EXPECT_EQ(h.notes.delivered, (std::vector<Note>{{"Purlo", "Ready! Press \u2318\u21E7V to clean clipboard"}}));
     EXPECT_EQ(h.tray->toolTip, QString::fromUtf8("Purlo \u2014 Meta+Shift+V cleans the clipboard"));
     for (const QTimer* wait : h.delegate->findChildren<QTimer*>())
@@ -139,7 +139,7 @@ TEST(Clicks, PanelIsMadeOnTheFirstLeftClickAndReused) {
     h.tray->click(QSystemTrayIcon::Context);
     EXPECT_EQ(h.delegate->popover(), nullptr) << "a right click makes no panel";
     h.tray->click(QSystemTrayIcon::Trigger);
-    purlo::PopupWindow* first = h.delegate->popover();
+    purlo::PanelWindow* first = h.delegate->popover();
     ASSERT_NE(first, nullptr);
     EXPECT_TRUE(first->isVisible());
     EXPECT_EQ(first->size(), QSize(280, 300));
@@ -160,15 +160,15 @@ TEST(Clicks, PanelIsMadeOnTheFirstLeftClickAndReused) {
     EXPECT_FALSE(first->isVisible());
 }
 
-TEST(Hotkey, OnlyIdOneQueuesARunWhateverTheSignature) {
+TEST(Shortcut, OnlyIdOneQueuesARunWhateverTheSignature) {
     struct Row {
-        HotkeyId id;
+        ShortcutId id;
         int runs;
     };
     for (const Row& r : {Row{{purlo::fourCharCode("PRLO"), 1}, 1}, Row{{0, 1}, 1}, Row{{purlo::fourCharCode("PRLO"), 2}, 0},
                          Row{{0, 0}, 0}}) {
         Harness h;
-        h.hotkey->press(r.id);
+        h.shortcut->press(r.id);
         EXPECT_EQ(h.cleanings, r.runs) << r.id.signature << "/" << r.id.id;
     }
 }

@@ -1,0 +1,63 @@
+#pragma once
+// Desktop notifications through org.freedesktop.Notifications (the
+// freedesktop.org Desktop Notifications Specification) on the session bus.
+
+#include "desktop/notifier.hpp"
+
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <optional>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+class QDBusPendingCallWatcher;
+
+namespace purlo {
+
+class DBusNotifier : public QObject, public Notifier {
+    Q_OBJECT
+public:
+    // Called on this object's thread when no notification server answers, so
+    // that the message is shown some other way (the tray icon's balloon).
+    using Fallback = std::function<void(const QString& title, const QString& body)>;
+
+    explicit DBusNotifier(Fallback fallback, QObject* parent = nullptr);
+
+    // Any thread; never waits for the bus.
+    void deliver(std::string_view title, std::string_view body) override;
+
+    // The body as it goes over the bus: with body markup the server would
+    // read "&" as the start of an entity and show nothing or garbage.
+    static QString bodyFor(const QString& text, bool serverUsesMarkup);
+
+private slots:
+    void onClosed(uint id, uint reason);
+
+private:
+    enum class Capabilities { Unknown, Asking, Known };
+    // The last cleaning's confirmation, which the next one replaces while it
+    // is shown (200 presses make one notification, not 200).
+    struct Shown {
+        uint id = 0;
+        bool sending = false;
+        std::optional<QString> next;  // the newest body that waits for `id`
+    };
+
+    void deliverHere(const QString& title, const QString& body);
+    void askCapabilities();
+    void send(const QString& title, const QString& body);
+    void fallBack(const QString& title, const QString& body);
+
+    Fallback fallback_;
+    Capabilities state_ = Capabilities::Unknown;
+    bool bodyMarkup_ = false;
+    // Messages that arrived while the capabilities were still being asked.
+    std::vector<std::pair<QString, QString>> waiting_;
+    Shown cleaned_;
+    bool watchingClosed_ = false;
+};
+
+}  // namespace purlo

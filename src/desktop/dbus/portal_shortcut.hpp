@@ -1,0 +1,66 @@
+#pragma once
+// Super+Shift+V through the desktop portal's GlobalShortcuts interface, the
+// one way a Wayland client gets a shortcut that works while it has no focus.
+// Everything goes over the session bus asynchronously: the portal is often
+// started on demand by the first call and may take a second to answer.
+
+#include "desktop/shortcut.hpp"
+
+#include <QDBusConnection>
+#include <QDBusObjectPath>
+#include <QString>
+#include <QVariantMap>
+
+#include <memory>
+
+class QDBusPendingCall;
+class QDBusPendingCallWatcher;
+
+namespace purlo {
+
+class PortalShortcutBackend final : public ShortcutBackend {
+    Q_OBJECT
+public:
+    // `bus` is the session bus the portal listens on; one backend per
+    // connection, since the portal names the session after the connection.
+    explicit PortalShortcutBackend(QDBusConnection bus = QDBusConnection::sessionBus(), QObject* parent = nullptr);
+    ~PortalShortcutBackend() override;
+
+    // Always answers {pending}; the outcome follows through registrationChanged().
+    RegistrationResult registerShortcut(ShortcutId id) override;
+    const char* name() const override { return "portal"; }
+
+private slots:
+    void onResponse(uint code, const QVariantMap& results);
+    void onActivated(const QDBusObjectPath& session, const QString& shortcut, qulonglong timestamp,
+                     const QVariantMap& options);
+
+private:
+    enum class Step { Idle, CreateSession, BindShortcuts };
+
+    void createSession();
+    void bindShortcuts();
+    // Listens for the Response of the request that `token` names, before the
+    // call that creates it is sent.
+    void expectResponse(Step step, const QString& token);
+    void listenOn(const QString& requestPath);
+    void stopListening();
+    void watchCall(const QDBusPendingCall& call);
+    void finishBound(const QString& trigger);
+    void finish(const RegistrationResult& result);
+    void closeSession();
+
+    QDBusConnection bus_;
+    ShortcutId id_{};
+    Step step_ = Step::Idle;
+    QString requestPath_;  // the Request whose Response we wait for
+    QString sessionHandle_;
+    bool activatedConnected_ = false;
+    QDBusPendingCallWatcher* call_ = nullptr;
+};
+
+// The portal backend for the backend factory: it asks the portal for
+// nothing until registerShortcut() is called.
+std::unique_ptr<ShortcutBackend> makePortalShortcutBackend(QObject* parent = nullptr);
+
+}  // namespace purlo

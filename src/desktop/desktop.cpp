@@ -1,0 +1,70 @@
+#include "desktop/desktop.hpp"
+
+#include "desktop/dbus/portal_shortcut.hpp"
+#include "desktop/null_shortcut.hpp"
+#include "desktop/qt/qt_clipboard.hpp"
+#include "desktop/qt/qt_tray_icon.hpp"
+#include "desktop/x11/x11_clipboard.hpp"
+#include "desktop/x11/x11_shortcut.hpp"
+#ifdef PURLO_WAYLAND
+#include "desktop/wayland/wayland_clipboard.hpp"
+#endif
+
+#include <QGuiApplication>
+
+namespace purlo {
+namespace {
+
+std::unique_ptr<Clipboard> makeDataControlClipboard() {
+#ifdef PURLO_WAYLAND
+    return makeWaylandClipboard();
+#else
+    return nullptr;  // built without Wayland: no compositor's data-control is reachable
+#endif
+}
+
+// Qt's own X connection, so that key presses reach us through Qt's event
+// stream whichever window they are delivered to. Asked before anything of
+// X is touched: without a connection no xcb call may be made.
+xcb_connection_t* qtX11Connection() {
+    auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
+    auto* x11 = app ? app->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    return x11 ? x11->connection() : nullptr;
+}
+
+std::unique_ptr<ShortcutBackend> makeX11Grab() {
+    if (xcb_connection_t* connection = qtX11Connection()) return std::make_unique<X11ShortcutBackend>(connection);
+    return std::make_unique<NullShortcutBackend>("there is no connection to the X server");
+}
+
+}  // namespace
+
+Desktop makeDesktop(const SessionFacts& facts, const std::string& x11Display) {
+    const std::string qtPlatform = QGuiApplication::platformName().toStdString();
+    Desktop d;
+    const bool wayland = sessionOf(facts) == Session::Wayland;
+    std::unique_ptr<Clipboard> dataControl = wayland ? makeDataControlClipboard() : nullptr;
+    d.plan = planFor(facts, qtPlatform, dataControl != nullptr);
+
+    switch (d.plan.clipboard) {
+        case ClipboardWay::DataControl: d.clipboard = std::move(dataControl); break;
+        case ClipboardWay::X11: d.clipboard = makeX11Clipboard(x11Display); break;
+        case ClipboardWay::Qt: d.clipboard = makeQtClipboard(); break;
+    }
+
+    switch (d.plan.shortcut) {
+        case ShortcutWay::X11Grab: d.makeShortcut = makeX11Grab; break;
+        case ShortcutWay::Portal: d.makeShortcut = [] { return makePortalShortcutBackend(); }; break;
+        case ShortcutWay::None: {
+            const std::string why = sessionOf(facts) == Session::None
+                                        ? "there is no desktop session to register Super+Shift+V in"
+                                        : "Purlo cannot register shortcuts on the \"" + qtPlatform + "\" platform";
+            d.makeShortcut = [why] { return std::make_unique<NullShortcutBackend>(why); };
+            break;
+        }
+    }
+    d.makeTrayIcon = [] { return std::make_unique<QtTrayIcon>(); };
+    return d;
+}
+
+}  // namespace purlo

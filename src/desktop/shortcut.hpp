@@ -1,0 +1,70 @@
+#pragma once
+// The one system-wide shortcut, behind a small interface so that each
+// desktop brings its own way to it (an X key grab, the shortcut portal,
+// macOS one day).
+
+#include <QObject>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace purlo {
+
+// A 32-bit number made of four ASCII characters, the first in the most
+// significant byte.
+constexpr std::uint32_t fourCharCode(const char (&s)[5]) {
+    return (std::uint32_t(std::uint8_t(s[0])) << 24) | (std::uint32_t(std::uint8_t(s[1])) << 16) |
+           (std::uint32_t(std::uint8_t(s[2])) << 8) | std::uint32_t(std::uint8_t(s[3]));
+}
+
+struct ShortcutId {
+    std::uint32_t signature = 0;
+    std::uint32_t id = 0;
+};
+
+inline constexpr ShortcutId kCleanShortcut{fourCharCode("PRLO"), 1};
+
+struct RegistrationResult {
+    bool ok = false;
+    std::string reason;  // empty when ok; otherwise says why, for the user
+    // True when another program already holds the combination (as opposed to
+    // a desktop where Purlo cannot register shortcuts at all).
+    bool taken = false;
+    // The desktop answers later, through registrationChanged() (a portal
+    // that may ask the user first).
+    bool pending = false;
+    // The keys the desktop says it bound, in its own words ("Meta+Shift+V");
+    // empty where the backend bound exactly Super+Shift+V itself.
+    std::string trigger;
+
+    static RegistrationResult bound(std::string trigger = {}) { return {true, {}, false, false, std::move(trigger)}; }
+    static RegistrationResult unavailable(std::string reason) { return {false, std::move(reason), false, false, {}}; }
+    static RegistrationResult takenElsewhere(std::string reason) { return {false, std::move(reason), true, false, {}}; }
+    static RegistrationResult waiting() { return {false, {}, false, true, {}}; }
+};
+
+// Registers the program's one combination: the V key with exactly
+// Command+Shift (Super+Shift on Linux). Emits activated() once per press, on
+// the GUI thread.
+class ShortcutBackend : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+    ~ShortcutBackend() override = default;
+
+    virtual RegistrationResult registerShortcut(ShortcutId id) = 0;
+    // Human name of this backend, for messages ("X11", "portal", "none").
+    virtual const char* name() const = 0;
+
+signals:
+    void activated(purlo::ShortcutId id);
+    // The shortcut stopped working after it had been registered, or works
+    // again (a keyboard layout change, say).
+    void registrationChanged(const purlo::RegistrationResult& now);
+};
+
+}  // namespace purlo
+
+Q_DECLARE_METATYPE(purlo::ShortcutId)
+Q_DECLARE_METATYPE(purlo::RegistrationResult)

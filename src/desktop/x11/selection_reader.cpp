@@ -1,0 +1,326 @@
+#include "desktop/x11/selection_reader.hpp"
+
+#include "desktop/clipboard_text.hpp"
+#include "desktop/x11/xcb_util.hpp"
+
+#include <xcb/xcb.h>
+
+#include <poll.h>
+
+#include <cerrno>
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <utility>
+#include <vector>
+
+namespace purlo {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr std::size_t kMaxBytes = X11SelectionReader::kMaxBytes;
+// An owner that keeps answering is not stalled, however long its text
+// takes (a busy machine, a large INCR transfer): the reader's patience runs
+// for each answer anew, and only this bounds the whole transfer.
+constexpr auto kMaxTransferTime = std::chrono::seconds(30);
+
+using xcb::intern;
+using xcb::Reply;
+
+struct Atoms {
+    xcb_atom_t clipboard, targets, incr, property, utf8String, textPlainUtf8, textPlain;
+};
+
+// One transfer, on a fresh requestor window, so that whatever an owner sends
+// late to an abandoned read cannot be mistaken for the answer to a later one.
+class Transfer {
+public:
+    enum class Status { Ok, Refused, TimedOut, TooLarge, Failed };
+
+    Transfer(xcb_connection_t* c, xcb_window_t root, const Atoms& atoms, std::chrono::milliseconds patience)
+        : c_(c), atoms_(atoms), patience_(patience), giveUp_(Clock::now() + kMaxTransferTime),
+          window_(xcb_generate_id(c)) {
+        const uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
+        xcb_create_window(c_, XCB_COPY_FROM_PARENT, window_, root, 0, 0, 1, 1, 0,
+                          XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK, &mask);
+    }
+    ~Transfer() {
+        if (!keepWindow_) xcb_destroy_window(c_, window_);
+        xcb_flush(c_);
+    }
+
+    // An owner that was only slow answers later into this window; were it
+    // gone, the owner would get BadWindow, and xclip for one dies of that
+    // and takes the user's clipboard with it. So a window given up on stays.
+    // Unless the transfer was abandoned mid-INCR, which destroys it.
+    std::optional<xcb_window_t> keepWindow() {
+        if (abandoned_) return std::nullopt;
+        keepWindow_ = true;
+        return window_;
+    }
+
+    // Asks the owner for `target`; `data` and `type` receive the answer.
+    Status convert(xcb_atom_t target, std::string& data, xcb_atom_t& type) {
+        data.clear();
+        xcb_convert_selection(c_, window_, atoms_.clipboard, target, atoms_.property, XCB_CURRENT_TIME);
+        xcb_flush(c_);
+
+        xcb_atom_t answered = XCB_ATOM_NONE;
+        const Status s = waitFor([&](xcb_generic_event_t* e) {
+            if ((e->response_type & 0x7f) != XCB_SELECTION_NOTIFY) return false;
+            auto* n = reinterpret_cast<xcb_selection_notify_event_t*>(e);
+            if (n->requestor != window_ || n->selection != atoms_.clipboard || n->target != target)
+                return false;
+            answered = n->property;
+            return true;
+        });
+        if (s != Status::Ok) return s;
+        if (answered == XCB_ATOM_NONE) return Status::Refused;
+
+        uint32_t format = 0;
+        const Status first = take(data, type, format);
+        if (first != Status::Ok || type != atoms_.incr) return first;
+
+        // ICCCM 2.7.2: the owner sends the data in pieces, each announced by
+        // a new value of the property, and ends with a piece of length zero.
+        // take() deleted the INCR property, which starts the transfer.
+        data.clear();
+        for (;;) {
+            const Status piece = waitForPiece();
+            if (piece != Status::Ok) return abandon(piece);
+            std::string chunk;
+            const Status got = take(chunk, type, format);
+            if (got != Status::Ok) return abandon(got);
+            if (chunk.empty()) return Status::Ok;
+            if (data.size() + chunk.size() > kMaxBytes) {
+                data.clear();
+                return drain();
+            }
+            data += chunk;
+        }
+    }
+
+private:
+    // Reads the whole property and deletes it.
+    Status take(std::string& out, xcb_atom_t& type, uint32_t& format) {
+        Reply<xcb_get_property_reply_t> r(xcb_get_property_reply(
+            c_,
+            xcb_get_property(c_, 1, window_, atoms_.property, XCB_GET_PROPERTY_TYPE_ANY, 0,
+                             uint32_t(kMaxBytes / 4 + 1)),
+            nullptr));
+        if (!r) return Status::Failed;
+        if (r->bytes_after > 0) {  // larger than kMaxBytes: the server kept it
+            xcb_delete_property(c_, window_, atoms_.property);
+            xcb_flush(c_);
+            return Status::TooLarge;
+        }
+        type = r->type;
+        format = r->format;
+        const int len = xcb_get_property_value_length(r.get());
+        out.assign(static_cast<const char*>(xcb_get_property_value(r.get())), std::size_t(len));
+        xcb_flush(c_);
+        return Status::Ok;
+    }
+
+    // An INCR owner waits for each piece to be deleted before it sends the
+    // next and serves nobody else meanwhile (xclip does): walking away would
+    // leave it, and every later paste, stuck. So the rest is taken unread
+    // until the owner's closing empty piece.
+    Status drain() {
+        // Stopping here is what leaves the owner stuck, so an owner that
+        // keeps answering gets the transfer's whole time again for the rest.
+        // take() deleted the piece that went over, which asked for the next;
+        // deleting again here would drop that one unread, and its stale
+        // notice would pass for the closing piece while the owner still sends.
+        giveUp_ = Clock::now() + kMaxTransferTime;
+        for (;;) {
+            const Status s = waitForPiece();
+            if (s != Status::Ok) return abandon(Status::TooLarge);
+            Reply<xcb_get_property_reply_t> r(xcb_get_property_reply(
+                c_, xcb_get_property(c_, 1, window_, atoms_.property, XCB_GET_PROPERTY_TYPE_ANY, 0, 0), nullptr));
+            if (!r) return Status::Failed;
+            xcb_delete_property(c_, window_, atoms_.property);
+            xcb_flush(c_);
+            if (r->bytes_after == 0 && xcb_get_property_value_length(r.get()) == 0) return Status::TooLarge;
+        }
+    }
+
+    // Giving up in the middle of an INCR transfer: ICCCM's way to tell the
+    // owner is to delete the property and destroy the requestor window; its
+    // next piece then fails instead of waiting for us forever.
+    Status abandon(Status why) {
+        xcb_delete_property(c_, window_, atoms_.property);
+        abandoned_ = true;
+        return why;
+    }
+
+    // The owner's next INCR piece: a new value of our property.
+    Status waitForPiece() {
+        return waitFor([&](xcb_generic_event_t* e) {
+            if ((e->response_type & 0x7f) != XCB_PROPERTY_NOTIFY) return false;
+            auto* n = reinterpret_cast<xcb_property_notify_event_t*>(e);
+            return n->window == window_ && n->atom == atoms_.property && n->state == XCB_PROPERTY_NEW_VALUE;
+        });
+    }
+
+    template <typename Pred>
+    Status waitFor(Pred matches) {
+        const Clock::time_point deadline = std::min(Clock::now() + patience_, giveUp_);
+        for (;;) {
+            // Replies to earlier requests may have queued events already, so
+            // the queue comes before the socket.
+            while (xcb_generic_event_t* e = xcb_poll_for_event(c_)) {
+                const bool hit = matches(e);
+                std::free(e);
+                if (hit) return Status::Ok;
+            }
+            if (xcb_connection_has_error(c_)) return Status::Failed;
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+            if (left <= 0) return Status::TimedOut;
+            pollfd p{xcb_get_file_descriptor(c_), POLLIN, 0};
+            if (poll(&p, 1, int(left) + 1) < 0 && errno != EINTR) return Status::Failed;
+        }
+    }
+
+    xcb_connection_t* c_;
+    const Atoms& atoms_;
+    std::chrono::milliseconds patience_;
+    Clock::time_point giveUp_;
+    xcb_window_t window_;
+    bool keepWindow_ = false;
+    bool abandoned_ = false;
+};
+
+}  // namespace
+
+X11SelectionReader::X11SelectionReader(std::string display, std::chrono::milliseconds deadline)
+    : display_(std::move(display)), deadline_(deadline) {}
+
+X11SelectionReader::~X11SelectionReader() {
+    if (connection_) xcb_disconnect(connection_);  // takes the kept windows along
+}
+
+void X11SelectionReader::keep(std::optional<unsigned> window) {
+    if (!window) return;
+    kept_.push_back(*window);
+    // Bounded: after this many stalls the oldest window goes after all.
+    if (kept_.size() > 16) {
+        xcb_destroy_window(connection_, kept_.front());
+        kept_.erase(kept_.begin());
+    }
+}
+
+bool X11SelectionReader::connect() {
+    if (connection_ && !xcb_connection_has_error(connection_)) return true;
+    if (connection_) {
+        xcb_disconnect(connection_);
+        connection_ = nullptr;
+        kept_.clear();  // they went with the old connection
+    }
+    xcb_connection_t* c = xcb_connect(display_.empty() ? nullptr : display_.c_str(), nullptr);
+    if (xcb_connection_has_error(c)) {
+        xcb_disconnect(c);
+        return false;
+    }
+    connection_ = c;
+    root_ = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+    clipboardAtom_ = intern(c, "CLIPBOARD");
+    return clipboardAtom_ != XCB_ATOM_NONE;
+}
+
+std::optional<bool> X11SelectionReader::hasOwner() {
+    std::lock_guard lock(mutex_);
+    if (!connect()) return std::nullopt;
+    const xcb_window_t owner = xcb::owner(connection_, clipboardAtom_);
+    if (xcb_connection_has_error(connection_)) return std::nullopt;
+    return owner != XCB_NONE;
+}
+
+X11SelectionReader::Result X11SelectionReader::readText() {
+    std::lock_guard lock(mutex_);
+    if (!connect()) return {Outcome::Failed, {}};
+    xcb_connection_t* c = connection_;
+
+    Reply<xcb_get_selection_owner_reply_t> owner(
+        xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, clipboardAtom_), nullptr));
+    if (!owner) return {Outcome::Failed, {}};
+    if (owner->owner == XCB_NONE) return {Outcome::NoOwner, {}};
+
+    Atoms atoms{};
+    atoms.clipboard = clipboardAtom_;
+    atoms.targets = intern(c, "TARGETS");
+    atoms.incr = intern(c, "INCR");
+    atoms.property = intern(c, "PURLO_SELECTION");
+    atoms.utf8String = intern(c, "UTF8_STRING");
+    atoms.textPlainUtf8 = intern(c, "text/plain;charset=utf-8");
+    atoms.textPlain = intern(c, "text/plain");
+
+    Transfer transfer(c, root_, atoms, deadline_);
+
+    // Best first. STRING is Latin-1 by definition; Qt and GTK offer
+    // "text/plain" as UTF-8.
+    struct Candidate {
+        xcb_atom_t atom;
+        bool latin1;
+    };
+    const Candidate preferred[] = {{atoms.utf8String, false},
+                                   {atoms.textPlainUtf8, false},
+                                   {XCB_ATOM_STRING, true},
+                                   {atoms.textPlain, false}};
+
+    std::string data;
+    xcb_atom_t type = XCB_ATOM_NONE;
+    std::vector<Candidate> order;
+    switch (transfer.convert(atoms.targets, data, type)) {
+        case Transfer::Status::Ok: {
+            const auto* list = reinterpret_cast<const xcb_atom_t*>(data.data());
+            const std::size_t n = type == XCB_ATOM_ATOM ? data.size() / sizeof(xcb_atom_t) : 0;
+            for (const Candidate& want : preferred)
+                for (std::size_t i = 0; i < n; ++i)
+                    if (list[i] == want.atom) {
+                        order.push_back(want);
+                        break;
+                    }
+            if (order.empty()) return {Outcome::NoText, {}};
+            break;
+        }
+        case Transfer::Status::Refused:
+            // An old owner that cannot list its targets: just ask for text.
+            order = {preferred[0], preferred[2]};
+            break;
+        case Transfer::Status::TimedOut:
+            keep(transfer.keepWindow());
+            return {Outcome::TimedOut, {}};
+        case Transfer::Status::TooLarge:
+            return {Outcome::TooLarge, {}};
+        case Transfer::Status::Failed:
+            return {Outcome::Failed, {}};
+    }
+
+    for (const Candidate& candidate : order) {
+        switch (transfer.convert(candidate.atom, data, type)) {
+            case Transfer::Status::Ok:
+                if (candidate.latin1) return {Outcome::Text, text::latin1ToUtf8(data)};
+                // Text that is not UTF-8 would be damaged by cleaning and
+                // writing back; leave such a clipboard alone.
+                if (!text::validUtf8(data)) return {Outcome::Failed, {}};
+                return {Outcome::Text, std::move(data)};
+            case Transfer::Status::Refused:
+                continue;
+            case Transfer::Status::TimedOut:
+                keep(transfer.keepWindow());
+                return {Outcome::TimedOut, {}};
+            case Transfer::Status::TooLarge:
+                return {Outcome::TooLarge, {}};
+            case Transfer::Status::Failed:
+                return {Outcome::Failed, {}};
+        }
+    }
+    return {Outcome::NoText, {}};
+}
+
+}  // namespace purlo

@@ -1,0 +1,44 @@
+// Which shortcut and clipboard each kind of session gets, over the
+// environment and what the compositor offers.
+#include "desktop/session.hpp"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace purlo;
+using S = ShortcutWay;
+using C = ClipboardWay;
+
+TEST(Session, EachDesktopGetsTheWaysThatWorkThere) {
+    const struct {
+        const char* name;
+        SessionFacts facts;
+        bool dataControl;
+        std::string qt;  // the platform Qt should be put on
+        Plan plan;       // with Qt on that platform
+    } rows[] = {
+        {"x11", {"x11", "", ":0", ""}, false, "", {S::X11Grab, C::X11}},
+        {"x11_unnamed_session", {"", "", ":0", ""}, false, "", {S::X11Grab, C::X11}},
+        {"kwin_or_sway_with_xwayland", {"wayland", "wayland-0", ":1", ""}, true, "xcb", {S::Portal, C::DataControl}},
+        {"gnome_xwayland_bridges_the_clipboard", {"wayland", "wayland-0", ":1", ""}, false, "xcb", {S::Portal, C::X11}},
+        {"wayland_without_xwayland", {"wayland", "wayland-0", "", ""}, true, "", {S::Portal, C::DataControl}},
+        {"wayland_nothing_offered", {"wayland", "wayland-0", "", ""}, false, "", {S::Portal, C::Qt}},
+        {"session_type_unset_but_wayland", {"", "wayland-0", ":1", ""}, true, "xcb", {S::Portal, C::DataControl}},
+        {"user_chose_wayland", {"wayland", "wayland-0", ":1", "wayland"}, true, "wayland", {S::Portal, C::DataControl}},
+        {"x11_session_nested_wayland_display", {"x11", "wayland-1", ":0", ""}, true, "", {S::X11Grab, C::X11}},
+        {"no_session", {"", "", "", ""}, false, "", {S::None, C::Qt}},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        EXPECT_EQ(qtPlatformFor(r.facts), r.qt);
+        const std::string running = r.qt.empty() ? (r.facts.x11Display.empty() ? "wayland" : "xcb") : r.qt;
+        const Plan got = planFor(r.facts, running, r.dataControl);
+        EXPECT_EQ(int(got.shortcut), int(r.plan.shortcut));
+        EXPECT_EQ(int(got.clipboard), int(r.plan.clipboard));
+    }
+    // Qt on a platform without a desktop (tests, a bad QT_QPA_PLATFORM).
+    EXPECT_EQ(planFor({"x11", "", ":0", "offscreen"}, "offscreen", false), (Plan{S::None, C::Qt}));
+}
+
+}  // namespace
