@@ -214,11 +214,15 @@ if [[ -n ${icon:-} ]]; then
     press_until "menu open" && menu_shown; check "the shortcut cleans while the menu is open, and the menu stays" $?
     xdotool key v Escape
     until_ok 5 bash -c '! xwininfo -id $0 2>/dev/null | grep -q IsViewable' "$menu"; check "Escape still reaches the menu" $?
-    xdotool mousemove --window "$icon" 4 4 click 3
-    until_ok 5 menu_shown
+    # Qt lets the pointer go only after the menu has left the screen: a
+    # click in between is the closed menu's. Clicks until the menu is back.
+    for _ in 1 2 3; do
+        xdotool mousemove --window "$icon" 4 4 click 3
+        until_ok 2 menu_shown && break
+    done
     [[ -n ${menu:-} ]] && xdotool mousemove --window "$menu" 12 10 click 1
-    until_ok 5 bash -c '! kill -0 $0 2>/dev/null' "$purlo_pid"; wait "$purlo_pid"; rc=$?
-    check "Close quits with status 0" $((rc != 0)) "rc=$rc"
+    if until_ok 5 bash -c '! kill -0 $0 2>/dev/null' "$purlo_pid"; then wait "$purlo_pid"; rc=$?; else rc=timeout; fi
+    check "Close quits with status 0" $([[ $rc == 0 ]]; echo $?) "rc=$rc"
 else
     check "clicks need the docked icon" 1 "no icon window"
 fi
@@ -233,8 +237,8 @@ purlo_pid=$!
 until_ok 10 docked
 own_text "kept  after  logout"
 press_until "kept after logout" && kill -TERM $purlo_pid
-until_ok 10 bash -c '! kill -0 $0 2>/dev/null' "$purlo_pid"; wait $purlo_pid; rc=$?
-[[ $rc -eq 0 && $(clip) == "kept after logout" ]]; check "SIGTERM hands the clipboard to the manager" $? "rc=$rc $(clip)"
+if until_ok 10 bash -c '! kill -0 $0 2>/dev/null' "$purlo_pid"; then wait $purlo_pid; rc=$?; else rc=timeout; fi
+[[ $rc == 0 && $(clip) == "kept after logout" ]]; check "SIGTERM hands the clipboard to the manager" $? "rc=$rc $(clip)"
 kill $manager $owner_pid 2>/dev/null
 
 # A tray that starts after purlo (autostart before the panel): the icon
