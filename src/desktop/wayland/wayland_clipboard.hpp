@@ -1,6 +1,6 @@
 #pragma once
-// The clipboard of a Wayland session through the data-control protocol
-// (zwlr_data_control_manager_v1: wlroots compositors such as sway, and KWin).
+// The clipboard of a Wayland session through a data-control protocol
+// (data_control.hpp: wlroots compositors such as sway, and KWin).
 //
 // Qt's own clipboard on Wayland sees nothing while Purlo has no focused
 // window, and Xwayland's copy of the clipboard is kept in step only while an

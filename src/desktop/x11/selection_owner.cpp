@@ -14,9 +14,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// A reader that stops asking for pieces has gone away or stalled; its
-// transfer's copy of the text is let go after this long.
-constexpr auto kStaleTransfer = std::chrono::seconds(10);
 // INCR pieces: large enough to be few, small enough not to hold the thread.
 constexpr std::size_t kPieceBytes = std::size_t(1) << 20;
 
@@ -34,13 +31,14 @@ X11SelectionOwner::X11SelectionOwner(const std::string& display) {
     const uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
     xcb_create_window(c, XCB_COPY_FROM_PARENT, window_, root, 0, 0, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY,
                       XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK, &mask);
-    atom_ = {xcb::intern(c, "CLIPBOARD"),      xcb::intern(c, "TARGETS"),
-             xcb::intern(c, "TIMESTAMP"),      xcb::intern(c, "MULTIPLE"),
-             xcb::intern(c, "INCR"),           xcb::intern(c, "UTF8_STRING"),
-             xcb::intern(c, "TEXT"),           xcb::intern(c, "text/plain"),
-             xcb::intern(c, "text/plain;charset=utf-8"), xcb::intern(c, "CLIPBOARD_MANAGER"),
-             xcb::intern(c, "SAVE_TARGETS"),   xcb::intern(c, "PURLO_TIME"),
-             xcb::intern(c, "PURLO_SAVE")};
+    atom_ = {xcb::intern(c, "CLIPBOARD"),         xcb::intern(c, "TARGETS"),      xcb::intern(c, "TIMESTAMP"),
+             xcb::intern(c, "MULTIPLE"),          xcb::intern(c, "INCR"),         xcb::intern(c, "UTF8_STRING"),
+             xcb::intern(c, "TEXT"),              xcb::intern(c, "CLIPBOARD_MANAGER"), xcb::intern(c, "SAVE_TARGETS"),
+             xcb::intern(c, "PURLO_TIME"),        xcb::intern(c, "PURLO_SAVE")};
+    for (const text::Form& form : text::kReadOrder) {
+        const std::string name(form.name);
+        forms_.emplace_back(xcb::intern(c, name.c_str()), name);
+    }
     maxBytes_ = xcb::maxPropertyBytes(c);
     if (pipe(wake_) != 0) return;
     thread_ = std::thread([this] { run(); });
@@ -133,22 +131,22 @@ void X11SelectionOwner::answer(const xcb_selection_request_event_t& request) {
 }
 
 bool X11SelectionOwner::convert(const xcb_selection_request_event_t& request, xcb_atom_t property) {
-    std::shared_ptr<const std::string> data;
+    std::shared_ptr<const text::OwnText> own;
     xcb_timestamp_t since = 0;
     {
         std::lock_guard lock(mutex_);
-        data = text_;
+        own = text_;
         since = ownedSince_;
     }
     // ICCCM 2.2: refuse a request made before we owned the selection.
-    if (!data || (request.time != XCB_CURRENT_TIME && request.time < since)) return false;
+    if (!own || (request.time != XCB_CURRENT_TIME && request.time < since)) return false;
 
     const xcb_atom_t target = request.target;
     if (target == atom_.multiple) return convertMultiple(request, property);
     if (target == atom_.targets) {
-        std::vector<xcb_atom_t> targets = {atom_.targets,    atom_.multiple,      atom_.timestamp,  atom_.utf8String,
-                                           atom_.textPlainUtf8, atom_.textPlain, atom_.text};
-        if (text::toLatin1(*data)) targets.push_back(XCB_ATOM_STRING);
+        std::vector<xcb_atom_t> targets = {atom_.targets, atom_.multiple, atom_.timestamp};
+        for (const auto& [atom, name] : forms_)
+            if (own->bytesFor(name)) targets.push_back(atom);
         xcb_change_property(c_, XCB_PROP_MODE_REPLACE, request.requestor, property, XCB_ATOM_ATOM, 32,
                             uint32_t(targets.size()), targets.data());
         return true;
@@ -158,16 +156,11 @@ bool X11SelectionOwner::convert(const xcb_selection_request_event_t& request, xc
                             &since);
         return true;
     }
-    xcb_atom_t type = target;
-    if (target == XCB_ATOM_STRING) {
-        std::optional<std::string> latin1 = text::toLatin1(*data);
-        if (!latin1) return false;
-        data = std::make_shared<const std::string>(std::move(*latin1));
-    } else if (target == atom_.text) {
-        type = atom_.utf8String;
-    } else if (target != atom_.utf8String && target != atom_.textPlain && target != atom_.textPlainUtf8) {
-        return false;  // everything that is not plain text
-    }
+    const auto form = std::find_if(forms_.begin(), forms_.end(), [&](const auto& f) { return f.first == target; });
+    std::shared_ptr<const std::string> data = form != forms_.end() ? own->bytesFor(form->second) : nullptr;
+    if (!data) return false;  // everything that is not plain text
+    // TEXT is answered in the encoding it was sent in (ICCCM 2.7.1).
+    const xcb_atom_t type = target == atom_.text ? atom_.utf8String : target;
 
     if (data->size() <= maxBytes_) {
         xcb_change_property(c_, XCB_PROP_MODE_REPLACE, request.requestor, property, type, 8,
@@ -221,7 +214,7 @@ void X11SelectionOwner::sendNextPiece(std::pair<xcb_window_t, xcb_atom_t> key, O
 
 void X11SelectionOwner::dropStaleTransfers() {
     const auto now = Clock::now();
-    std::erase_if(outgoing_, [&](const auto& entry) { return now - entry.second.lastActivity > kStaleTransfer; });
+    std::erase_if(outgoing_, [&](const auto& entry) { return now - entry.second.lastActivity > text::kStaleTransfer; });
 }
 
 std::optional<xcb_timestamp_t> X11SelectionOwner::serverTime() {
@@ -232,13 +225,13 @@ std::optional<xcb_timestamp_t> X11SelectionOwner::serverTime() {
     // server stamp a PropertyNotify with its current time.
     xcb_change_property(c_, XCB_PROP_MODE_APPEND, window_, atom_.timeProperty, XCB_ATOM_INTEGER, 32, 0, nullptr);
     xcb_flush(c_);
-    if (!changed_.wait_for(lock, std::chrono::seconds(2), [&] { return timeTicks_ != before; })) return std::nullopt;
+    if (!changed_.wait_for(lock, text::kAnswerTime, [&] { return timeTicks_ != before; })) return std::nullopt;
     return lastTime_;
 }
 
 X11SelectionOwner::Claim X11SelectionOwner::claim(std::string text, xcb_timestamp_t time) {
     if (!connected()) return Claim::Failed;
-    auto data = std::make_shared<const std::string>(std::move(text));
+    auto data = std::make_shared<const text::OwnText>(std::move(text));
     {
         std::lock_guard lock(mutex_);
         text_ = data;
@@ -253,7 +246,7 @@ X11SelectionOwner::Claim X11SelectionOwner::claim(std::string text, xcb_timestam
     return failed ? Claim::Failed : Claim::Refused;
 }
 
-std::shared_ptr<const std::string> X11SelectionOwner::ownedText() {
+std::shared_ptr<const text::OwnText> X11SelectionOwner::ownedText() {
     std::lock_guard lock(mutex_);
     return text_;
 }

@@ -8,6 +8,8 @@
 // copy made while we were cleaning is never replaced by the cleaned older
 // text (ICCCM 2.1). Ownership is confirmed by asking the server, not assumed.
 
+#include "desktop/clipboard_text.hpp"
+
 #include <xcb/xcb.h>
 
 #include <chrono>
@@ -20,6 +22,7 @@
 #include <string>
 #include <thread>
 #include <utility>
+#include <vector>
 
 namespace purlo {
 
@@ -45,7 +48,7 @@ public:
 
     // Our text while we own the clipboard: it is served from memory, never
     // read back through the server. Any thread.
-    std::shared_ptr<const std::string> ownedText();
+    std::shared_ptr<const text::OwnText> ownedText();
 
     // When a clipboard manager runs (the freedesktop CLIPBOARD_MANAGER
     // convention), asks it to take a copy of what we own, and serves it until
@@ -73,16 +76,17 @@ private:
     xcb_window_t window_ = XCB_NONE;
     std::size_t maxBytes_ = 0;
     struct {
-        xcb_atom_t clipboard, targets, timestamp, multiple, incr, utf8String, text, textPlain,
-            textPlainUtf8, manager, saveTargets, timeProperty, saveProperty;
+        xcb_atom_t clipboard, targets, timestamp, multiple, incr, utf8String, text, manager, saveTargets,
+            timeProperty, saveProperty;
     } atom_{};
+    std::vector<std::pair<xcb_atom_t, std::string>> forms_;  // the text forms, as atoms
 
     int wake_[2] = {-1, -1};  // tells the event thread to stop
     std::thread thread_;
 
     std::mutex mutex_;
     std::condition_variable changed_;
-    std::shared_ptr<const std::string> text_;  // what we serve; null when not owner
+    std::shared_ptr<const text::OwnText> text_;  // what we serve; null when not owner
     xcb_timestamp_t ownedSince_ = 0;
     std::uint64_t timeTicks_ = 0;              // PropertyNotify events on our window
     xcb_timestamp_t lastTime_ = 0;

@@ -21,7 +21,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr std::size_t kMaxBytes = X11SelectionReader::kMaxBytes;
+constexpr std::size_t kMaxBytes = text::kMaxBytes;
 // An owner that keeps answering is not stalled, however long its text
 // takes (a busy machine, a large INCR transfer): the reader's patience runs
 // for each answer anew, and only this bounds the whole transfer.
@@ -31,7 +31,7 @@ using xcb::intern;
 using xcb::Reply;
 
 struct Atoms {
-    xcb_atom_t clipboard, targets, incr, property, utf8String, textPlainUtf8, textPlain;
+    xcb_atom_t clipboard, targets, incr, property;
 };
 
 // One transfer, on a fresh requestor window, so that whatever an owner sends
@@ -197,8 +197,7 @@ private:
 
 }  // namespace
 
-X11SelectionReader::X11SelectionReader(std::string display, std::chrono::milliseconds deadline)
-    : display_(std::move(display)), deadline_(deadline) {}
+X11SelectionReader::X11SelectionReader(std::string display) : display_(std::move(display)) {}
 
 X11SelectionReader::~X11SelectionReader() {
     if (connection_) xcb_disconnect(connection_);  // takes the kept windows along
@@ -229,6 +228,12 @@ bool X11SelectionReader::connect() {
     connection_ = c;
     root_ = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
     clipboardAtom_ = intern(c, "CLIPBOARD");
+    compoundText_ = intern(c, "COMPOUND_TEXT");
+    forms_.clear();
+    for (const text::Form& form : text::kReadOrder) {
+        const std::string name(form.name);
+        forms_.emplace_back(intern(c, name.c_str()), name);
+    }
     return clipboardAtom_ != XCB_ATOM_NONE;
 }
 
@@ -250,47 +255,32 @@ X11SelectionReader::Result X11SelectionReader::readText() {
     if (!owner) return {Outcome::Failed, {}};
     if (owner->owner == XCB_NONE) return {Outcome::NoOwner, {}};
 
-    Atoms atoms{};
-    atoms.clipboard = clipboardAtom_;
-    atoms.targets = intern(c, "TARGETS");
-    atoms.incr = intern(c, "INCR");
-    atoms.property = intern(c, "PURLO_SELECTION");
-    atoms.utf8String = intern(c, "UTF8_STRING");
-    atoms.textPlainUtf8 = intern(c, "text/plain;charset=utf-8");
-    atoms.textPlain = intern(c, "text/plain");
-
-    Transfer transfer(c, root_, atoms, deadline_);
-
-    // Best first. STRING is Latin-1 by definition; Qt and GTK offer
-    // "text/plain" as UTF-8.
-    struct Candidate {
-        xcb_atom_t atom;
-        bool latin1;
+    const Atoms atoms{clipboardAtom_, intern(c, "TARGETS"), intern(c, "INCR"), intern(c, "PURLO_SELECTION")};
+    Transfer transfer(c, root_, atoms, text::kAnswerTime);
+    const auto atomOf = [&](std::string_view name) {
+        for (const auto& [atom, known] : forms_)
+            if (known == name) return atom;
+        return xcb_atom_t(XCB_ATOM_NONE);
     };
-    const Candidate preferred[] = {{atoms.utf8String, false},
-                                   {atoms.textPlainUtf8, false},
-                                   {XCB_ATOM_STRING, true},
-                                   {atoms.textPlain, false}};
 
     std::string data;
     xcb_atom_t type = XCB_ATOM_NONE;
-    std::vector<Candidate> order;
+    std::vector<text::Offered> order;
     switch (transfer.convert(atoms.targets, data, type)) {
         case Transfer::Status::Ok: {
             const auto* list = reinterpret_cast<const xcb_atom_t*>(data.data());
             const std::size_t n = type == XCB_ATOM_ATOM ? data.size() / sizeof(xcb_atom_t) : 0;
-            for (const Candidate& want : preferred)
-                for (std::size_t i = 0; i < n; ++i)
-                    if (list[i] == want.atom) {
-                        order.push_back(want);
-                        break;
-                    }
+            std::vector<std::string> offered;
+            for (std::size_t i = 0; i < n; ++i)
+                for (const auto& [atom, name] : forms_)
+                    if (list[i] == atom) offered.push_back(name);
+            order = text::readableForms(offered);
             if (order.empty()) return {Outcome::NoText, {}};
             break;
         }
         case Transfer::Status::Refused:
             // An old owner that cannot list its targets: just ask for text.
-            order = {preferred[0], preferred[2]};
+            order = {{"UTF8_STRING", text::Encoding::Utf8}, {"STRING", text::Encoding::Latin1}};
             break;
         case Transfer::Status::TimedOut:
             keep(transfer.keepWindow());
@@ -301,14 +291,17 @@ X11SelectionReader::Result X11SelectionReader::readText() {
             return {Outcome::Failed, {}};
     }
 
-    for (const Candidate& candidate : order) {
-        switch (transfer.convert(candidate.atom, data, type)) {
-            case Transfer::Status::Ok:
-                if (candidate.latin1) return {Outcome::Text, text::latin1ToUtf8(data)};
-                // Text that is not UTF-8 would be damaged by cleaning and
-                // writing back; leave such a clipboard alone.
-                if (!text::validUtf8(data)) return {Outcome::Failed, {}};
-                return {Outcome::Text, std::move(data)};
+    for (const text::Offered& form : order) {
+        switch (transfer.convert(atomOf(form.name), data, type)) {
+            case Transfer::Status::Ok: {
+                // The answer's type names its encoding: TEXT may come as
+                // STRING, or as COMPOUND_TEXT, which is no form we read.
+                if (type == compoundText_) continue;
+                std::optional<std::string> decoded =
+                    text::decode(std::move(data), type == XCB_ATOM_STRING ? text::Encoding::Latin1 : form.encoding);
+                if (!decoded) return {Outcome::Failed, {}};
+                return {Outcome::Text, std::move(*decoded)};
+            }
             case Transfer::Status::Refused:
                 continue;
             case Transfer::Status::TimedOut:

@@ -8,8 +8,6 @@
 // speaks ICCCM selection transfers itself (TARGETS, then a text target, INCR
 // included) on any thread.
 
-#include "desktop/clipboard_text.hpp"
-
 #include <chrono>
 #include <mutex>
 #include <optional>
@@ -23,17 +21,15 @@ namespace purlo {
 class X11SelectionReader {
 public:
     enum class Outcome { NoOwner, NoText, Text, TimedOut, TooLarge, Failed };
-    // Text beyond this is not read (Outcome::TooLarge).
-    static constexpr std::size_t kMaxBytes = text::kMaxClipboardBytes;
     struct Result {
         Outcome outcome = Outcome::Failed;
         std::string text;  // UTF-8, when outcome == Text
     };
 
-    // `display` is the X display name (empty: $DISPLAY). `deadline` is how
-    // long the owner may take for each answer (each INCR piece included).
-    explicit X11SelectionReader(std::string display,
-                                std::chrono::milliseconds deadline = std::chrono::seconds(2));
+    // `display` is the X display name (empty: $DISPLAY). The owner may take
+    // text::kAnswerTime for each answer (each INCR piece included), and may
+    // send at most text::kMaxBytes (Outcome::TooLarge).
+    explicit X11SelectionReader(std::string display);
     ~X11SelectionReader();
     X11SelectionReader(const X11SelectionReader&) = delete;
     X11SelectionReader& operator=(const X11SelectionReader&) = delete;
@@ -49,11 +45,12 @@ private:
     void keep(std::optional<unsigned> window);  // with mutex_ held
 
     std::string display_;
-    std::chrono::milliseconds deadline_;
     std::mutex mutex_;
     xcb_connection_t* connection_ = nullptr;
     unsigned root_ = 0;
     unsigned clipboardAtom_ = 0;
+    unsigned compoundText_ = 0;
+    std::vector<std::pair<unsigned, std::string>> forms_;  // the text forms, as atoms
     std::vector<unsigned> kept_;  // requestor windows of reads given up on
 };
 

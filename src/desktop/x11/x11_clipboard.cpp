@@ -29,7 +29,7 @@ public:
         if (index != 0) return {};
         // Ours: from memory; reading it through the server would only make
         // the reply wait on our own serving.
-        if (auto own = owner_.ownedText()) return {TextRead::Status::Text, *own};
+        if (auto own = owner_.ownedText()) return {TextRead::Status::Text, own->utf8()};
         X11SelectionReader::Result r = reader_.readText();
         switch (r.outcome) {
             case X11SelectionReader::Outcome::Text: return {TextRead::Status::Text, std::move(r.text)};
