@@ -213,14 +213,7 @@ start_mutter() {
     # A headless seat has no keyboard, and wl-copy and wl-paste refuse to
     # work without one, until a key comes through the remote-desktop
     # interface; the session that sent it lives as long as the keyboard must.
-    /usr/bin/python3 -c 'from gi.repository import Gio, GLib
-bus, rd = Gio.bus_get_sync(Gio.BusType.SESSION), "org.gnome.Mutter.RemoteDesktop"
-call = lambda path, iface, method, args=None: bus.call_sync(rd, path, rd + iface, method, args, None, 0, -1, None)
-session = call("/org/gnome/Mutter/RemoteDesktop", "", "CreateSession").unpack()[0]
-call(session, ".Session", "Start")
-for pressed in (True, False): call(session, ".Session", "NotifyKeyboardKeycode", GLib.Variant("(ub)", (42, pressed)))
-print("ready", flush=True)
-GLib.MainLoop().run()' >"$logs/keyboard.log" 2>&1 &
+    /usr/bin/python3 "$here/lib/mutter-keyboard.py" "$timeout_s" >"$logs/keyboard.log" 2>&1 &
     pids+=($!)
     until grep -q ready "$logs/keyboard.log"; do
         within && kill -0 "${pids[-1]}" 2>/dev/null || fail_timeout "a keyboard on mutter's seat" "$logs/keyboard.log"

@@ -72,19 +72,7 @@ if [[ $desk == kwin ]]; then
     # Another program's session, with a shortcut of the same id on
     # Meta+Shift+O: the portal tells every listener of its presses, and
     # Purlo must act on its own session's alone.
-    /usr/bin/python3 -c 'from gi.repository import Gio, GLib
-bus, v = Gio.bus_get_sync(Gio.BusType.SESSION), GLib.Variant
-session = "/org/freedesktop/portal/desktop/session/%s/other" % bus.get_unique_name()[1:].replace(".", "_")
-def heard(bus, sender, path, iface, name, args):
-    if name == "Response": print("bound", args[0], flush=True)
-    elif args[0] == session: print("activated", args[1], flush=True)
-for iface, name in (("Request", "Response"), ("GlobalShortcuts", "Activated")):
-    bus.signal_subscribe(None, "org.freedesktop.portal." + iface, name, None, None, 0, heard)
-shortcut = ("clean", {"description": v("s", "Other"), "preferred_trigger": v("s", "LOGO+SHIFT+o")})
-options = {"handle_token": v("s", "other"), "session_handle_token": v("s", "other"), "shortcuts": v("a(sa{sv})", [shortcut])}
-bus.call_sync("org.freedesktop.portal.Desktop", "/org/freedesktop/portal/desktop", "org.freedesktop.portal.GlobalShortcuts",
-              "CreateSession", v("(a{sv})", (options,)), None, 0, -1, None)
-GLib.MainLoop().run()' >"$work/other" 2>&1 &
+    /usr/bin/python3 "$PURLO_E2E_LIB/portal-other-session.py" >"$work/other" 2>&1 &
     started+=($!)
     until_ok 15 grep -qx 'bound 0' "$work/other" && copy "$work/dirty" && "$fake_keys" 125 42 24 &&
         until_ok 5 grep -qx 'activated clean' "$work/other"

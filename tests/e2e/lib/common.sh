@@ -20,9 +20,6 @@ notes_total() {
 # it was sent.
 notes() {
     dunstctl close-all
-    dunstctl history | python3 -c '
-import json, sys
-for n in reversed(json.load(sys.stdin)["data"][0]):
-    print(n["summary"]["data"] + "|" + n["body"]["data"])'
+    dunstctl history | python3 "$PURLO_E2E_LIB/dunst-notes.py"
 }
 noted() { notes | grep -qxF "$1"; }

@@ -1,0 +1,39 @@
+#!/usr/bin/python3
+# Gives a headless mutter's seat a keyboard: one key through its
+# remote-desktop interface. wl-copy and wl-paste refuse a seat without one.
+# Prints "ready" once the key is in, then keeps the session (and with it the
+# keyboard) until it is killed. Waits, at most $1 seconds, for mutter to
+# offer the interface: mutter takes its bus names a moment after its
+# display is up.
+import sys
+
+from gi.repository import Gio, GLib
+
+RD = "org.gnome.Mutter.RemoteDesktop"
+limit = float(sys.argv[1]) if len(sys.argv) > 1 else 10
+bus = Gio.bus_get_sync(Gio.BusType.SESSION)
+
+
+def has_owner():
+    reply = bus.call_sync("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "NameHasOwner",
+                          GLib.Variant("(s)", (RD,)), None, 0, -1, None)
+    return reply.unpack()[0]
+
+
+deadline = GLib.get_monotonic_time() + limit * 1e6
+while not has_owner():
+    if GLib.get_monotonic_time() > deadline:
+        sys.exit("mutter offered no %s within %g s" % (RD, limit))
+    GLib.usleep(20000)
+
+
+def call(path, iface, method, args=None):
+    return bus.call_sync(RD, path, RD + iface, method, args, None, 0, -1, None)
+
+
+session = call("/org/gnome/Mutter/RemoteDesktop", "", "CreateSession").unpack()[0]
+call(session, ".Session", "Start")
+for pressed in (True, False):
+    call(session, ".Session", "NotifyKeyboardKeycode", GLib.Variant("(ub)", (42, pressed)))
+print("ready", flush=True)
+GLib.MainLoop().run()

@@ -1,0 +1,25 @@
+#!/usr/bin/python3
+# Another program's shortcut session on the portal, with a shortcut of the
+# same id as Purlo's on Meta+Shift+O. Prints "bound CODE" for each Response
+# and "activated ID" for each press of its own session.
+from gi.repository import Gio, GLib
+
+bus, v = Gio.bus_get_sync(Gio.BusType.SESSION), GLib.Variant
+session = "/org/freedesktop/portal/desktop/session/%s/other" % bus.get_unique_name()[1:].replace(".", "_")
+
+
+def heard(bus, sender, path, iface, name, args):
+    if name == "Response":
+        print("bound", args[0], flush=True)
+    elif args[0] == session:
+        print("activated", args[1], flush=True)
+
+
+for iface, name in (("Request", "Response"), ("GlobalShortcuts", "Activated")):
+    bus.signal_subscribe(None, "org.freedesktop.portal." + iface, name, None, None, 0, heard)
+shortcut = ("clean", {"description": v("s", "Other"), "preferred_trigger": v("s", "LOGO+SHIFT+o")})
+options = {"handle_token": v("s", "other"), "session_handle_token": v("s", "other"),
+           "shortcuts": v("a(sa{sv})", [shortcut])}
+bus.call_sync("org.freedesktop.portal.Desktop", "/org/freedesktop/portal/desktop",
+              "org.freedesktop.portal.GlobalShortcuts", "CreateSession", v("(a{sv})", (options,)), None, 0, -1, None)
+GLib.MainLoop().run()
