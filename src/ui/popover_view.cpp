@@ -20,9 +20,9 @@ struct Feature {
 };
 
 constexpr Feature kFeatures[] = {
-    {"textformat", "Strip rich text formatting"},
-    {"link.badge.plus", "Remove URL tracking params"},
-    {"text.alignleft", "Normalize whitespace"},
+    {"plain-text", "Strip rich text formatting"},
+    {"link", "Remove URL tracking params"},
+    {"whitespace", "Normalize whitespace"},
 };
 
 } // namespace
@@ -98,7 +98,7 @@ void PopoverView::changeEvent(QEvent* event)
 
 void PopoverView::applyLook()
 {
-    headerSymbol_->setPixmap(tintedSymbol(symbolIcon(QStringLiteral("doc.on.clipboard.fill")),
+    headerSymbol_->setPixmap(tintedSymbol(symbolIcon(QStringLiteral("clipboard")),
                                           fonts::symbolSide(fonts::symbol(kHeaderSymbolSize)),
                                           Color::fromHex(kHeaderSymbolHex).toQColor(),
                                           devicePixelRatioF()));

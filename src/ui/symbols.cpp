@@ -15,10 +15,10 @@ struct SymbolName {
 };
 
 constexpr std::array<SymbolName, 4> kSymbols{{
-    {"doc.on.clipboard.fill", "edit-paste"},
-    {"textformat", "format-text-bold"},
-    {"link.badge.plus", "insert-link"},
-    {"text.alignleft", "format-justify-left"},
+    {"clipboard", "edit-paste"},
+    {"plain-text", "format-text-bold"},
+    {"link", "insert-link"},
+    {"whitespace", "format-justify-left"},
 }};
 
 QString resourcePath(const QString& name)

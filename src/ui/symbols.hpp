@@ -7,8 +7,8 @@
 
 namespace purlo {
 
-// The panel names its symbols the way the original artwork does
-// ("doc.on.clipboard.fill", "textformat", ...). symbolIcon() looks each one up
+// The panel names its symbols by what they show ("clipboard", "plain-text",
+// "link", "whitespace"). symbolIcon() looks each one up
 // in the desktop's icon theme under its freedesktop name, preferring the
 // monochrome "-symbolic" variant, and falls back to the small SVG drawn for
 // this program (compiled in under :/purlo/symbols/), so the panel has its
