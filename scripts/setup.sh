@@ -7,9 +7,10 @@
 # machine, say), it waits for it, up to PURLO_APT_WAIT seconds (600).
 set -euo pipefail
 
+# libxkbcommon-dev: Qt's Gui package looks for it each time it is configured.
 build_pkgs=(
   cmake g++ make pkg-config
-  qt6-base-dev libqt6svg6 libgl-dev
+  qt6-base-dev libqt6svg6 libgl-dev libxkbcommon-dev
   libicu-dev
   libxcb1-dev libxcb-keysyms1-dev
   libwayland-dev

@@ -18,13 +18,17 @@ jobs=$(nproc)
 bash scripts/setup.sh --test
 
 echo "== build (build/)"
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPURLO_BUILD_TESTS=ON -DPURLO_BUILD_BENCH=ON >/dev/null
+# Warnings are errors here, so that none creeps in; the Wayland clipboard is
+# required, so that a missing package fails the build instead of a test.
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPURLO_BUILD_TESTS=ON -DPURLO_BUILD_BENCH=ON \
+  -DPURLO_WERROR=ON -DPURLO_WAYLAND=on >/dev/null
 cmake --build build -j"$jobs"
 echo "== tests"
 ctest --test-dir build --output-on-failure --no-tests=error -j"$jobs"
 
 echo "== sanitizer build (build-asan/): cleaning and filter tests"
-cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DPURLO_SANITIZE=ON -DPURLO_BUILD_GUI=OFF -DPURLO_BUILD_TESTS=ON >/dev/null
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DPURLO_SANITIZE=ON -DPURLO_BUILD_GUI=OFF -DPURLO_BUILD_TESTS=ON \
+  -DPURLO_WERROR=ON >/dev/null
 cmake --build build-asan -j"$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build-asan --output-on-failure --no-tests=error -j"$jobs"
