@@ -58,9 +58,9 @@ void MemcpyPieces(benchmark::State& state, Corpus kind) {
 }
 void PipelinePieces(benchmark::State& state, Corpus kind) { pieces(state, kind, purlo::cleanText); }
 
-#define CORPORA(fn)                                                                         \
+#define CORPORA(fn)                                                                        \
     BENCHMARK_CAPTURE(fn, prose, Corpus::Prose)->Unit(benchmark::kMillisecond);            \
-    BENCHMARK_CAPTURE(fn, intl_prose, Corpus::IntlProse)->Unit(benchmark::kMillisecond);  \
+    BENCHMARK_CAPTURE(fn, intl_prose, Corpus::IntlProse)->Unit(benchmark::kMillisecond);   \
     BENCHMARK_CAPTURE(fn, links, Corpus::Links)->Unit(benchmark::kMillisecond);            \
     BENCHMARK_CAPTURE(fn, one_address, Corpus::OneAddress)->Unit(benchmark::kMillisecond); \
     BENCHMARK_CAPTURE(fn, whitespace, Corpus::WhiteSpace)->Unit(benchmark::kMillisecond);  \

@@ -26,9 +26,9 @@ void require(bool ok, const char* what) {
 }
 
 bool startsWithWhiteSpaceOtherThanSpace(std::string_view s) {
-    for (const char* ws : {"\t", "\n", "\v", "\f", "\r", "\u0085", "\u00A0", "\u1680", "\u2000", "\u2001", "\u2002",
-                           "\u2003", "\u2004", "\u2005", "\u2006", "\u2007", "\u2008", "\u2009", "\u200A", "\u2028",
-                           "\u2029", "\u202F", "\u205F", "\u3000"}) {
+    for (const char* ws : {"\t",     "\n",     "\v",     "\f",     "\r",     "\u0085", "\u00A0", "\u1680",
+                           "\u2000", "\u2001", "\u2002", "\u2003", "\u2004", "\u2005", "\u2006", "\u2007",
+                           "\u2008", "\u2009", "\u200A", "\u2028", "\u2029", "\u202F", "\u205F", "\u3000"}) {
         if (s.find(ws) != std::string_view::npos) return true;
     }
     return false;

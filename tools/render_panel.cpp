@@ -20,17 +20,14 @@
 
 namespace {
 
-int usage(const char* why)
-{
+int usage(const char* why) {
     QTextStream err(stderr);
-    if (why)
-        err << "render_panel: " << why << "\n";
+    if (why) err << "render_panel: " << why << "\n";
     err << "usage: render_panel [--dark] [--scale N] [--icon-theme NAME] out.png\n";
     return 2;
 }
 
-QPalette darkPalette()
-{
+QPalette darkPalette() {
     QPalette p;
     const QColor window(0x2b, 0x2b, 0x2e), text(0xe6, 0xe6, 0xe6);
     p.setColor(QPalette::Window, window);
@@ -50,10 +47,9 @@ QPalette darkPalette()
     return p;
 }
 
-} // namespace
+}  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     // The scale has to be known before the application object exists.
     QString out;
     bool dark = false;
@@ -64,16 +60,13 @@ int main(int argc, char** argv)
         if (arg == "--dark") {
             dark = true;
         } else if (arg == "--scale") {
-            if (++i >= argc)
-                return usage("--scale needs a number");
+            if (++i >= argc) return usage("--scale needs a number");
             scale = argv[i];
             bool ok = false;
             const double s = scale.toDouble(&ok);
-            if (!ok || s < 1.0 || s > 4.0)
-                return usage("--scale takes a number from 1 to 4");
+            if (!ok || s < 1.0 || s > 4.0) return usage("--scale takes a number from 1 to 4");
         } else if (arg == "--icon-theme") {
-            if (++i >= argc || argv[i][0] == '\0')
-                return usage("--icon-theme needs a theme name");
+            if (++i >= argc || argv[i][0] == '\0') return usage("--icon-theme needs a theme name");
             iconTheme = QString::fromLocal8Bit(argv[i]);
         } else if (arg == "-h" || arg == "--help") {
             return usage(nullptr), 0;
@@ -83,17 +76,13 @@ int main(int argc, char** argv)
             out = QString::fromLocal8Bit(arg);
         }
     }
-    if (out.isEmpty())
-        return usage("no output file given");
-    if (!scale.isEmpty())
-        qputenv("QT_SCALE_FACTOR", scale);
+    if (out.isEmpty()) return usage("no output file given");
+    if (!scale.isEmpty()) qputenv("QT_SCALE_FACTOR", scale);
 
     QApplication app(argc, argv);
-    if (dark)
-        QApplication::setPalette(darkPalette());
+    if (dark) QApplication::setPalette(darkPalette());
     if (!iconTheme.isEmpty()) {
-        QIcon::setThemeSearchPaths(QIcon::themeSearchPaths()
-                                   << QStringLiteral("/usr/share/icons"));
+        QIcon::setThemeSearchPaths(QIcon::themeSearchPaths() << QStringLiteral("/usr/share/icons"));
         QIcon::setThemeName(iconTheme);
     }
 

@@ -39,7 +39,8 @@ int main(int argc, char** argv) {
     constexpr int kRounds = 21;
     std::printf("%-8s %14s %14s %8s\n", "size", "clipboard ms", "xclip -o ms", "ratio");
     for (int size : {10 * 1024, 1024 * 1024}) {
-        const QByteArray text = QByteArray("lorem ipsum https://x.example/?utm_source=a ").repeated(size / 44 + 1).left(size);
+        const QByteArray text =
+            QByteArray("lorem ipsum https://x.example/?utm_source=a ").repeated(size / 44 + 1).left(size);
         QProcess owner;
         owner.start("xclip", {"-quiet", "-selection", "clipboard", "-i"});
         owner.write(text);
@@ -58,7 +59,8 @@ int main(int argc, char** argv) {
             const auto got = board->plainText(0);
             ours.push_back(t.nsecsElapsed());
             if (got.text.size() != std::size_t(text.size())) {
-                std::fprintf(stderr, "clipboard_bench: short read (%zu of %d bytes)\n", got.text.size(), int(text.size()));
+                std::fprintf(stderr, "clipboard_bench: short read (%zu of %d bytes)\n", got.text.size(),
+                             int(text.size()));
                 return 1;
             }
             t.restart();

@@ -67,7 +67,8 @@ void AppDelegate::applicationDidFinishLaunching() {
         showShortcutStatus();
         return;
     }
-    if (statusItem_) statusItem_->setToolTip(QStringLiteral("Purlo \u2014 waiting for the desktop to bind Super+Shift+V"));
+    if (statusItem_)
+        statusItem_->setToolTip(QStringLiteral("Purlo \u2014 waiting for the desktop to bind Super+Shift+V"));
     registrationWait_ = new QTimer(this);
     registrationWait_->setSingleShot(true);
     connect(registrationWait_, &QTimer::timeout, this, [this] {
@@ -83,8 +84,9 @@ void AppDelegate::showShortcutStatus() {
     QString body, tip;
     if (r.ok) {
         body = text(kReadyText);
-        tip = r.trigger.empty() ? text(kToolTip)
-                                : QStringLiteral("Purlo \u2014 %1 cleans the clipboard").arg(QString::fromStdString(r.trigger));
+        tip = r.trigger.empty()
+                  ? text(kToolTip)
+                  : QStringLiteral("Purlo \u2014 %1 cleans the clipboard").arg(QString::fromStdString(r.trigger));
     } else if (r.taken) {
         body = tip = text(kTakenText);
     } else {

@@ -6,10 +6,8 @@ static void initAppResources() { Q_INIT_RESOURCE(app); }
 
 namespace purlo {
 
-QIcon appIcon()
-{
-    static const char* const themeNames[] = {"edit-paste", "edit-paste-symbolic",
-                                             "klipper", "gpaste"};
+QIcon appIcon() {
+    static const char* const themeNames[] = {"edit-paste", "edit-paste-symbolic", "klipper", "gpaste"};
     for (const char* name : themeNames) {
         QIcon icon = QIcon::fromTheme(QString::fromLatin1(name));
         if (!icon.isNull()) return icon;

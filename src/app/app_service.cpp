@@ -22,9 +22,9 @@ AppService::Claim AppService::claim() {
     bus.registerObject(QString::fromLatin1(kObjectPath), this, QDBusConnection::ExportScriptableSlots);
     // Neither queued nor replaceable: a second Purlo learns at once that it
     // is the second.
-    const auto reply = bus.interface()->registerService(QString::fromLatin1(kBusName),
-                                                        QDBusConnectionInterface::DontQueueService,
-                                                        QDBusConnectionInterface::DontAllowReplacement);
+    const auto reply =
+        bus.interface()->registerService(QString::fromLatin1(kBusName), QDBusConnectionInterface::DontQueueService,
+                                         QDBusConnectionInterface::DontAllowReplacement);
     if (reply.isValid() && reply.value() == QDBusConnectionInterface::ServiceRegistered) return Claim::Ours;
     bus.unregisterObject(QString::fromLatin1(kObjectPath));
     return reply.isValid() ? Claim::Taken : Claim::NoBus;
@@ -49,7 +49,7 @@ QString requestClean() {
         return QStringLiteral("no D-Bus session bus to reach Purlo on (%1)").arg(bus.lastError().message());
     }
     QDBusMessage call = QDBusMessage::createMethodCall(QString::fromLatin1(kBusName), QString::fromLatin1(kObjectPath),
-                                                      kInterface, QStringLiteral("ActivateAction"));
+                                                       kInterface, QStringLiteral("ActivateAction"));
     call << QString::fromLatin1(kCleanAction) << QVariantList() << QVariantMap();
     const QDBusMessage reply = bus.call(call, QDBus::Block, kCallTimeoutMs);
     if (reply.type() == QDBusMessage::ReplyMessage) return {};

@@ -61,9 +61,7 @@ CleaningQueue::~CleaningQueue() {
     delete thread_;  // the worker went with the thread's finished() signal
 }
 
-void CleaningQueue::enqueue() {
-    QMetaObject::invokeMethod(worker_, &Worker::run, Qt::QueuedConnection);
-}
+void CleaningQueue::enqueue() { QMetaObject::invokeMethod(worker_, &Worker::run, Qt::QueuedConnection); }
 
 }  // namespace purlo
 

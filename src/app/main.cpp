@@ -14,9 +14,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <csignal>
 #include <cstdio>
-#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -135,9 +135,10 @@ int main(int argc, char** argv) {
             std::fputs("purlo: already running; leaving that one as it is\n", stderr);
             return 0;
         case purlo::AppService::Claim::NoBus:
-            std::fputs("purlo: no D-Bus session bus: purlo --clean cannot reach this Purlo, "
-                       "and nothing stops a second one from starting\n",
-                       stderr);
+            std::fputs(
+                "purlo: no D-Bus session bus: purlo --clean cannot reach this Purlo, "
+                "and nothing stops a second one from starting\n",
+                stderr);
             break;
     }
 

@@ -18,8 +18,7 @@ constexpr qint64 kSamePressMs = 250;
 PanelWindow::PanelWindow(QWidget* parent)
     // Qt::Popup: override-redirect on X11 (no taskbar entry, no window
     // manager decoration), grabs the pointer and closes on a press outside.
-    : QWidget(parent, Qt::Popup | Qt::FramelessWindowHint), view_(new PopoverView(this))
-{
+    : QWidget(parent, Qt::Popup | Qt::FramelessWindowHint), view_(new PopoverView(this)) {
     setObjectName(QStringLiteral("purlo-panel"));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -27,8 +26,7 @@ PanelWindow::PanelWindow(QWidget* parent)
     setFixedSize(view_->size());
 }
 
-void PanelWindow::showAt(const QPoint& anchor, const QRect& iconRect)
-{
+void PanelWindow::showAt(const QPoint& anchor, const QRect& iconRect) {
     QScreen* screen = QGuiApplication::screenAt(anchor);
     if (!screen) screen = QGuiApplication::primaryScreen();
     const QRect area = screen ? screen->availableGeometry() : QRect(anchor, size());
@@ -36,13 +34,9 @@ void PanelWindow::showAt(const QPoint& anchor, const QRect& iconRect)
     show();
 }
 
-bool PanelWindow::justDismissed() const
-{
-    return dismissedOutside_ && hiddenAt_.elapsed() < kSamePressMs;
-}
+bool PanelWindow::justDismissed() const { return dismissedOutside_ && hiddenAt_.elapsed() < kSamePressMs; }
 
-void PanelWindow::hideEvent(QHideEvent* event)
-{
+void PanelWindow::hideEvent(QHideEvent* event) {
     // Each closing is judged on its own: a toggle once does not make every
     // later press outside count as one.
     dismissedOutside_ = !closedByToggle_;
@@ -51,9 +45,7 @@ void PanelWindow::hideEvent(QHideEvent* event)
     QWidget::hideEvent(event);
 }
 
-QPoint popupPosition(const QRect& iconRect, const QPoint& pointer, const QSize& size,
-                     const QRect& screen)
-{
+QPoint popupPosition(const QRect& iconRect, const QPoint& pointer, const QSize& size, const QRect& screen) {
     const bool known = !iconRect.isEmpty();
     QPoint p = known ? QPoint(iconRect.left(), iconRect.bottom() + 1) : pointer;
     if (screen.isEmpty()) return p;

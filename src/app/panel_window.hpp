@@ -40,7 +40,6 @@ private:
 // Where a window of `size` goes for a tray icon at `iconRect` (empty when
 // unknown, then `pointer` is used) on a screen area `screen`: below the icon,
 // left-aligned with it, or above when there is no room below.
-QPoint popupPosition(const QRect& iconRect, const QPoint& pointer, const QSize& size,
-                     const QRect& screen);
+QPoint popupPosition(const QRect& iconRect, const QPoint& pointer, const QSize& size, const QRect& screen);
 
 }  // namespace purlo

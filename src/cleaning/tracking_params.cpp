@@ -60,8 +60,8 @@ std::optional<std::string> lowerUnicode(std::string_view utf8) {
     UErrorCode status = U_ZERO_ERROR;
     UChar wide[2 * kLongestCandidateBytes];
     int32_t wideLen = 0;
-    u_strFromUTF8(wide, static_cast<int32_t>(std::size(wide)), &wideLen, utf8.data(),
-                  static_cast<int32_t>(utf8.size()), &status);
+    u_strFromUTF8(wide, static_cast<int32_t>(std::size(wide)), &wideLen, utf8.data(), static_cast<int32_t>(utf8.size()),
+                  &status);
     if (U_FAILURE(status)) return std::nullopt;
 
     // Lower-casing can lengthen a string (U+0130 becomes two code points).

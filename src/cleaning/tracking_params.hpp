@@ -9,11 +9,9 @@ namespace purlo {
 
 // Whole names only; compared against the lower-cased, percent-decoded item name.
 inline constexpr std::array<std::string_view, 21> kTrackingParams = {
-    "utm_source", "utm_medium", "utm_campaign", "utm_term", "utm_content",
-    "gclid",      "gclsrc",     "dclid",        "fbclid",   "msclkid",
-    "zanpid",     "_ga",        "_gl",          "mc_cid",   "mc_eid",
-    "oly_enc_id", "oly_anon_id", "ref",         "source",   "campaign",
-    "mkt_tok",
+    "utm_source", "utm_medium", "utm_campaign", "utm_term", "utm_content", "gclid",    "gclsrc",
+    "dclid",      "fbclid",     "msclkid",      "zanpid",   "_ga",         "_gl",      "mc_cid",
+    "mc_eid",     "oly_enc_id", "oly_anon_id",  "ref",      "source",      "campaign", "mkt_tok",
 };
 
 // The address without its tracking query items, or `address` unchanged when

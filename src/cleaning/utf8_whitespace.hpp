@@ -22,9 +22,9 @@ inline constexpr std::array<unsigned char, 256> kWhitespaceLead = [] {
 // when the bytes at p are not one.
 inline std::size_t whitespaceLength(const unsigned char* p, const unsigned char* end) {
     switch (kWhitespaceLead[*p]) {
-    case 0: return 0;
-    case 1: return 1;
-    default: break;
+        case 0: return 0;
+        case 1: return 1;
+        default: break;
     }
     const std::size_t avail = static_cast<std::size_t>(end - p);
     if (p[0] == 0xC2) {  // U+0085, U+00A0
@@ -33,17 +33,16 @@ inline std::size_t whitespaceLength(const unsigned char* p, const unsigned char*
     if (avail < 3) return 0;
     const unsigned char b1 = p[1], b2 = p[2];
     switch (p[0]) {
-    case 0xE1:  // U+1680
-        return (b1 == 0x9A && b2 == 0x80) ? 3 : 0;
-    case 0xE2:
-        if (b1 == 0x80) {  // U+2000..U+200A, U+2028, U+2029, U+202F
-            return ((b2 >= 0x80 && b2 <= 0x8A) || b2 == 0xA8 || b2 == 0xA9 || b2 == 0xAF) ? 3 : 0;
-        }
-        return (b1 == 0x81 && b2 == 0x9F) ? 3 : 0;  // U+205F
-    case 0xE3:  // U+3000
-        return (b1 == 0x80 && b2 == 0x80) ? 3 : 0;
-    default:
-        return 0;
+        case 0xE1:  // U+1680
+            return (b1 == 0x9A && b2 == 0x80) ? 3 : 0;
+        case 0xE2:
+            if (b1 == 0x80) {  // U+2000..U+200A, U+2028, U+2029, U+202F
+                return ((b2 >= 0x80 && b2 <= 0x8A) || b2 == 0xA8 || b2 == 0xA9 || b2 == 0xAF) ? 3 : 0;
+            }
+            return (b1 == 0x81 && b2 == 0x9F) ? 3 : 0;  // U+205F
+        case 0xE3:                                      // U+3000
+            return (b1 == 0x80 && b2 == 0x80) ? 3 : 0;
+        default: return 0;
     }
 }
 

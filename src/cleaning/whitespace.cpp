@@ -106,8 +106,8 @@ std::size_t collapseWhitespace(const char* in, std::size_t size, char* out) {
             std::uint64_t x;
             std::memcpy(&x, p, 8);
             const std::uint64_t spaces = bytesEqual(x, ' ');
-            const std::uint64_t leads = bytesEqual(x, 0xC2) | bytesEqual(x, 0xE1) | bytesEqual(x, 0xE2) |
-                                        bytesEqual(x, 0xE3);
+            const std::uint64_t leads =
+                bytesEqual(x, 0xC2) | bytesEqual(x, 0xE1) | bytesEqual(x, 0xE2) | bytesEqual(x, 0xE3);
             const bool plain = (bytesBelow(x, 0x20) | leads) == 0 && (spaces & (spaces << 8)) == 0 &&
                                !((x & 0xFF) == ' ' && afterSpace);
             if (plain) {

@@ -3,16 +3,16 @@
 
 #include "cleaning/clean_text.hpp"
 
+#include <malloc.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <malloc.h>
 #include <new>
 #include <string>
 #include <string_view>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #ifndef PURLO_VERSION
 #error "PURLO_VERSION must be defined by the build"
@@ -118,7 +118,7 @@ int main(int argc, char** argv) try {
 
     Cleaner cleaner;
     std::string buf;
-    std::size_t used = 0;      // buf[0, used) holds input not yet cleaned
+    std::size_t used = 0;  // buf[0, used) holds input not yet cleaned
     struct stat st {};
     if (::fstat(STDIN_FILENO, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
         // A file's size is known: one allocation instead of a doubling series.

@@ -33,8 +33,7 @@ Plan planFor(const SessionFacts& f, const std::string& qtPlatform, bool dataCont
             return {ShortcutWay::Portal, dataControl ? ClipboardWay::DataControl
                                          : onX       ? ClipboardWay::X11
                                                      : ClipboardWay::Qt};
-        case Session::None:
-            break;
+        case Session::None: break;
     }
     return {ShortcutWay::None, onX ? ClipboardWay::X11 : ClipboardWay::Qt};
 }

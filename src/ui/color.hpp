@@ -33,4 +33,4 @@ struct Color {
     friend bool operator==(const Color&, const Color&) = default;
 };
 
-} // namespace purlo
+}  // namespace purlo

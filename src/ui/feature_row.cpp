@@ -13,9 +13,11 @@
 namespace purlo {
 
 FeatureRow::FeatureRow(QString icon, QString text, QWidget* parent)
-    : QWidget(parent), icon_(std::move(icon)), text_(std::move(text)),
-      symbol_(new QLabel(this)), label_(new QLabel(this))
-{
+    : QWidget(parent),
+      icon_(std::move(icon)),
+      text_(std::move(text)),
+      symbol_(new QLabel(this)),
+      label_(new QLabel(this)) {
     symbol_->setObjectName(QStringLiteral("symbol"));
     symbol_->setFixedWidth(kSymbolSlotWidth);
     symbol_->setAlignment(Qt::AlignCenter);
@@ -33,24 +35,22 @@ FeatureRow::FeatureRow(QString icon, QString text, QWidget* parent)
     applyLook();
 }
 
-void FeatureRow::changeEvent(QEvent* event)
-{
+void FeatureRow::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
     // Fonts and the muted colour follow the desktop, also when its theme
     // changes while the panel is open.
-    if (event->type() == QEvent::FontChange || event->type() == QEvent::PaletteChange
-        || event->type() == QEvent::StyleChange)
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::PaletteChange ||
+        event->type() == QEvent::StyleChange)
         applyLook();
 }
 
-void FeatureRow::applyLook()
-{
+void FeatureRow::applyLook() {
     const QFont symbolFont = fonts::caption(font());
     // The slot is fixed; a symbol bigger than it would be clipped, so it
     // shrinks to fit instead.
     const int side = qMin(fonts::symbolSide(symbolFont), kSymbolSlotWidth);
-    symbol_->setPixmap(tintedSymbol(symbolIcon(icon_), side,
-                                    Color::fromHex(kSymbolHex).toQColor(), devicePixelRatioF()));
+    symbol_->setPixmap(
+        tintedSymbol(symbolIcon(icon_), side, Color::fromHex(kSymbolHex).toQColor(), devicePixelRatioF()));
 
     label_->setFont(fonts::caption2(font()));
     QPalette pal = label_->palette();
@@ -58,4 +58,4 @@ void FeatureRow::applyLook()
     label_->setPalette(pal);
 }
 
-} // namespace purlo
+}  // namespace purlo

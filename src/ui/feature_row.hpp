@@ -34,4 +34,4 @@ private:
     QLabel* label_;
 };
 
-} // namespace purlo
+}  // namespace purlo

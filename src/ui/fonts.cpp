@@ -5,8 +5,7 @@
 namespace purlo::fonts {
 namespace {
 
-QFont scaled(const QFont& base, double factor)
-{
+QFont scaled(const QFont& base, double factor) {
     // Small print below 7 pt (about 9 px at 96 dpi) stops being legible.
     // QFontDatabase::SmallestReadableFont is no guide here: several platform
     // themes report it larger than the general font.
@@ -21,10 +20,9 @@ QFont scaled(const QFont& base, double factor)
     return f;
 }
 
-} // namespace
+}  // namespace
 
-QFont headline(const QFont& base)
-{
+QFont headline(const QFont& base) {
     QFont f = base;
     f.setWeight(QFont::DemiBold);
     return f;
@@ -34,8 +32,7 @@ QFont caption(const QFont& base) { return scaled(base, 0.9); }
 
 QFont caption2(const QFont& base) { return scaled(base, 0.85); }
 
-QFont symbol(int pixelSize)
-{
+QFont symbol(int pixelSize) {
     QFont f;
     f.setPixelSize(pixelSize);
     f.setWeight(QFont::Normal);
@@ -44,4 +41,4 @@ QFont symbol(int pixelSize)
 
 int symbolSide(const QFont& font) { return QFontInfo(font).pixelSize(); }
 
-} // namespace purlo::fonts
+}  // namespace purlo::fonts

@@ -21,4 +21,4 @@ QFont symbol(int pixelSize);
 // The side of the square a symbol is drawn in for a given font: its em size.
 int symbolSide(const QFont& font);
 
-} // namespace purlo::fonts
+}  // namespace purlo::fonts

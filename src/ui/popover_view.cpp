@@ -25,13 +25,14 @@ constexpr Feature kFeatures[] = {
     {"whitespace", "Normalize whitespace"},
 };
 
-} // namespace
+}  // namespace
 
 PopoverView::PopoverView(QWidget* parent)
-    : QWidget(parent), headerSymbol_(new QLabel(this)), title_(new QLabel(tr("Purlo"), this)),
+    : QWidget(parent),
+      headerSymbol_(new QLabel(this)),
+      title_(new QLabel(tr("Purlo"), this)),
       hint_(new QLabel(tr("Press ⌘⇧V to clean clipboard"), this)),
-      featuresHeader_(new QLabel(tr("Features:")))
-{
+      featuresHeader_(new QLabel(tr("Features:"))) {
     setFixedSize(kWidth, kHeight);
 
     headerSymbol_->setObjectName(QStringLiteral("headerSymbol"));
@@ -68,9 +69,8 @@ PopoverView::PopoverView(QWidget* parent)
     listLayout->setSpacing(kRowSpacing);
     for (const Feature& f : kFeatures) {
         // Row labels are shown as they are, never looked up for translation.
-        listLayout->addWidget(
-            new FeatureRow(QString::fromUtf8(f.icon), QString::fromUtf8(f.text), list),
-            0, Qt::AlignLeft);
+        listLayout->addWidget(new FeatureRow(QString::fromUtf8(f.icon), QString::fromUtf8(f.text), list), 0,
+                              Qt::AlignLeft);
     }
 
     // Margins are the style's defaults; the divider, the hint and the section
@@ -88,20 +88,17 @@ PopoverView::PopoverView(QWidget* parent)
     applyLook();
 }
 
-void PopoverView::changeEvent(QEvent* event)
-{
+void PopoverView::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
-    if (event->type() == QEvent::FontChange || event->type() == QEvent::PaletteChange
-        || event->type() == QEvent::StyleChange)
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::PaletteChange ||
+        event->type() == QEvent::StyleChange)
         applyLook();
 }
 
-void PopoverView::applyLook()
-{
+void PopoverView::applyLook() {
     headerSymbol_->setPixmap(tintedSymbol(symbolIcon(QStringLiteral("clipboard")),
                                           fonts::symbolSide(fonts::symbol(kHeaderSymbolSize)),
-                                          Color::fromHex(kHeaderSymbolHex).toQColor(),
-                                          devicePixelRatioF()));
+                                          Color::fromHex(kHeaderSymbolHex).toQColor(), devicePixelRatioF()));
 
     title_->setFont(fonts::headline(font()));
 
@@ -115,4 +112,4 @@ void PopoverView::applyLook()
     featuresHeader_->setFont(header);
 }
 
-} // namespace purlo
+}  // namespace purlo

@@ -37,4 +37,4 @@ private:
     QLabel* featuresHeader_;
 };
 
-} // namespace purlo
+}  // namespace purlo

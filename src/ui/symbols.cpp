@@ -21,49 +21,38 @@ constexpr std::array<SymbolName, 4> kSymbols{{
     {"whitespace", "format-justify-left"},
 }};
 
-QString resourcePath(const QString& name)
-{
-    return QStringLiteral(":/purlo/symbols/%1.svg").arg(name);
-}
+QString resourcePath(const QString& name) { return QStringLiteral(":/purlo/symbols/%1.svg").arg(name); }
 
-} // namespace
+}  // namespace
 
-QString themeNameForSymbol(const QString& name)
-{
+QString themeNameForSymbol(const QString& name) {
     for (const auto& s : kSymbols) {
-        if (name == QLatin1String(s.symbol))
-            return QString::fromLatin1(s.theme);
+        if (name == QLatin1String(s.symbol)) return QString::fromLatin1(s.theme);
     }
     return {};
 }
 
-QIcon symbolIcon(const QString& name)
-{
+QIcon symbolIcon(const QString& name) {
     QIcon fallback;
     const QString path = resourcePath(name);
-    if (QFile::exists(path))
-        fallback = QIcon(path);
+    if (QFile::exists(path)) fallback = QIcon(path);
 
     const QString theme = themeNameForSymbol(name);
-    if (theme.isEmpty() || QIcon::themeName().isEmpty())
-        return fallback;
+    if (theme.isEmpty() || QIcon::themeName().isEmpty()) return fallback;
     // Full-colour theme icons turn into a flat silhouette once tinted, so the
     // monochrome variant is the better match when the theme has one.
     QIcon icon = QIcon::fromTheme(theme + QStringLiteral("-symbolic"));
-    if (icon.isNull())
-        icon = QIcon::fromTheme(theme);
+    if (icon.isNull()) icon = QIcon::fromTheme(theme);
     return icon.isNull() ? fallback : icon;
 }
 
-QPixmap tintedSymbol(const QIcon& icon, int side, const QColor& tint, qreal devicePixelRatio)
-{
+QPixmap tintedSymbol(const QIcon& icon, int side, const QColor& tint, qreal devicePixelRatio) {
     const qreal dpr = devicePixelRatio > 0 ? devicePixelRatio : 1.0;
     const int px = qMax(1, qRound(side * dpr));
     QPixmap out(px, px);
     out.setDevicePixelRatio(dpr);
     out.fill(Qt::transparent);
-    if (icon.isNull() || side <= 0)
-        return out;
+    if (icon.isNull() || side <= 0) return out;
 
     // Ask for device pixels directly: the theme engine then picks the best
     // size from the theme and the SVG engine renders at full resolution.
@@ -71,8 +60,7 @@ QPixmap tintedSymbol(const QIcon& icon, int side, const QColor& tint, qreal devi
     QPainter p(&out);
     p.setRenderHint(QPainter::SmoothPixmapTransform);
     const QSize s = source.size().scaled(px, px, Qt::KeepAspectRatio);
-    const QRectF target(QPointF((px - s.width()) / 2.0, (px - s.height()) / 2.0) / dpr,
-                        QSizeF(s) / dpr);
+    const QRectF target(QPointF((px - s.width()) / 2.0, (px - s.height()) / 2.0) / dpr, QSizeF(s) / dpr);
     p.drawPixmap(target, source, QRectF(source.rect()));
     // Keep the coverage, replace the colour.
     p.setCompositionMode(QPainter::CompositionMode_SourceIn);
@@ -81,4 +69,4 @@ QPixmap tintedSymbol(const QIcon& icon, int side, const QColor& tint, qreal devi
     return out;
 }
 
-} // namespace purlo
+}  // namespace purlo

@@ -25,4 +25,4 @@ QString themeNameForSymbol(const QString& name);
 // screens. A null icon gives a transparent pixmap of the same size.
 QPixmap tintedSymbol(const QIcon& icon, int side, const QColor& tint, qreal devicePixelRatio);
 
-} // namespace purlo
+}  // namespace purlo

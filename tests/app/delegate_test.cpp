@@ -6,11 +6,11 @@
 #include "app/panel_window.hpp"
 #include "support/in_memory.hpp"
 
+#include <gtest/gtest.h>
 #include <QAction>
 #include <QApplication>
 #include <QMenu>
 #include <QTimer>
-#include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
@@ -18,8 +18,8 @@
 namespace {
 
 using purlo::AppDelegate;
-using purlo::ShortcutId;
 using purlo::RegistrationResult;
+using purlo::ShortcutId;
 
 std::vector<std::string> events;  // what the fakes saw, in order
 
@@ -107,9 +107,11 @@ TEST(Launch, RunsInOrderAndSaysWhetherTheShortcutWorks) {
         // The icon is shown without a tray too: it docks when one starts.
         {RegistrationResult::bound(), false, ready, tip},
         {RegistrationResult::takenElsewhere("held by another client"), true, taken, taken},
-        {RegistrationResult::unavailable("no way"), true,
+        {RegistrationResult::unavailable("no way"),
+         true,
          QString::fromUtf8("\u2318\u21E7V is unavailable: no way. Bind Super+Shift+V to \u201Cpurlo --clean\u201D "
-                           "in the desktop\u2019s keyboard settings"), {}},
+                           "in the desktop\u2019s keyboard settings"),
+         {}},
     };
     for (const auto& r : rows) {
         Harness h(r.shortcut, r.tray);
@@ -165,8 +167,8 @@ TEST(Shortcut, OnlyIdOneQueuesARunWhateverTheSignature) {
         ShortcutId id;
         int runs;
     };
-    for (const Row& r : {Row{{purlo::fourCharCode("PRLO"), 1}, 1}, Row{{0, 1}, 1}, Row{{purlo::fourCharCode("PRLO"), 2}, 0},
-                         Row{{0, 0}, 0}}) {
+    for (const Row& r : {Row{{purlo::fourCharCode("PRLO"), 1}, 1}, Row{{0, 1}, 1},
+                         Row{{purlo::fourCharCode("PRLO"), 2}, 0}, Row{{0, 0}, 0}}) {
         Harness h;
         h.shortcut->press(r.id);
         EXPECT_EQ(h.cleanings, r.runs) << r.id.signature << "/" << r.id.id;

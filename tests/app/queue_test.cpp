@@ -30,7 +30,9 @@ public:
         return InMemoryClipboard::itemCount();
     }
     WriteResult writeString(std::string_view text) override {
-        if (marshalWrites) QMetaObject::invokeMethod(qApp, [] {}, Qt::BlockingQueuedConnection);
+        if (marshalWrites)
+            QMetaObject::invokeMethod(
+                qApp, [] {}, Qt::BlockingQueuedConnection);
         return InMemoryClipboard::writeString(text);
     }
     void release() { gate_.set_value(); }

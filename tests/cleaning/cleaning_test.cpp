@@ -75,7 +75,8 @@ INSTANTIATE_TEST_SUITE_P(
 
         // Where addresses start and end in a text.
         Row{"NotAddresses", cleanURLs, "Meet at ten: ftp://h/?ref=1 HTTPS://h/?ref=1 http:// ok https://"},
-        Row{"AddressesAmongWords", cleanURLs, "Read https://h/a?id=1&utm_source=m today, http://h/b?x=2&fbclid=3 and "
+        Row{"AddressesAmongWords", cleanURLs,
+            "Read https://h/a?id=1&utm_source=m today, http://h/b?x=2&fbclid=3 and "
             "http://h/b?x=2&fbclid=3 or xhttps://h/?ref=1 httphttps://h/?ref=1.",
             "Read https://h/a?id=1 today, http://h/b?x=2 and http://h/b?x=2 or xhttps://h/ httphttps://h/"},
         // Punctuation after an address is part of it, as the pattern
@@ -104,7 +105,8 @@ INSTANTIATE_TEST_SUITE_P(
         // White space: fuzz_replay checks every code point, invalid bytes
         // and every offset against ICU's own reading; these say what it is.
         Row{"OnlyWhiteSpace", normalizeWhitespace, " \n\t\u3000", ""},
-        Row{"RunsCollapseEndsTrim", normalizeWhitespace, " \u0301a   b\tc\r\n\nd\n  \ne\u00A0\u2028f ", "\u0301a b c d e f"}),
+        Row{"RunsCollapseEndsTrim", normalizeWhitespace, " \u0301a   b\tc\r\n\nd\n  \ne\u00A0\u2028f ",
+            "\u0301a b c d e f"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

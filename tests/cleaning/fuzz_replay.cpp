@@ -40,11 +40,32 @@ void check(std::string in) {
 
 // Addresses, query syntax, tracking names, every kind of white space,
 // characters that join with their neighbours, and invalid UTF-8.
-const std::vector<std::string> kPieces = {
-    "https://", "http://", "h", "host", "/p", "?", "&", "=", "#", "%", "%5F", "%E2%84%AA", "a", "Z", "1", ".", ",",
-    ")", "<", ">", "\"", "'", "utm_source", "REF", "gclid", "mkt_to\u212A", "\u00E9", "\u0301", "\u0600", "\U0001F600",
-    "\u200B", " ", "  ", "\t", "\n", "\r\n", "\v", "\f", "\u0085", "\u00A0", "\u1680", "\u2003", "\u2028", "\u2029",
-    "\u202F", "\u205F", "\u3000", "\xFF", "\xC2", "\xE2\x80", "\xC0\xA0", std::string(1, '\0')};
+const std::vector<std::string> kPieces = {"https://",   "http://",
+                                          "h",          "host",
+                                          "/p",         "?",
+                                          "&",          "=",
+                                          "#",          "%",
+                                          "%5F",        "%E2%84%AA",
+                                          "a",          "Z",
+                                          "1",          ".",
+                                          ",",          ")",
+                                          "<",          ">",
+                                          "\"",         "'",
+                                          "utm_source", "REF",
+                                          "gclid",      "mkt_to\u212A",
+                                          "\u00E9",     "\u0301",
+                                          "\u0600",     "\U0001F600",
+                                          "\u200B",     " ",
+                                          "  ",         "\t",
+                                          "\n",         "\r\n",
+                                          "\v",         "\f",
+                                          "\u0085",     "\u00A0",
+                                          "\u1680",     "\u2003",
+                                          "\u2028",     "\u2029",
+                                          "\u202F",     "\u205F",
+                                          "\u3000",     "\xFF",
+                                          "\xC2",       "\xE2\x80",
+                                          "\xC0\xA0",   std::string(1, '\0')};
 
 }  // namespace
 
@@ -80,7 +101,9 @@ int main(int argc, char** argv) {
         for (std::size_t n = length(rng); n > 0; --n) s += kPieces[pick(rng)];
         check(std::move(s));
     }
-    std::printf("fuzz_replay: %d seed files, every code point, %zu kinds of white space at every offset and %d "
-                "generated texts hold every property\n", seeds, kinds.size(), kGenerated);
+    std::printf(
+        "fuzz_replay: %d seed files, every code point, %zu kinds of white space at every offset and %d "
+        "generated texts hold every property\n",
+        seeds, kinds.size(), kGenerated);
     return seeds > 0 ? 0 : 1;
 }

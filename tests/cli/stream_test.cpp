@@ -6,13 +6,13 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <random>
 #include <sstream>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -46,18 +46,21 @@ TEST_P(Stream, EqualsCleaningTheWhole) {
     EXPECT_TRUE(got.str() == want) << got.str().size() << " bytes, want " << want.size();
 }
 
-const std::vector<std::string> kMixed = {"word ", "https://h/a?b=1&utm_source=x ", "\u3000\u3000", "\n\n",
-                                         "\u00E9", "\u0600", "https://h/?ref=", " ", "\xE2\x80", "\t "};
+const std::vector<std::string> kMixed = {"word ",           "https://h/a?b=1&utm_source=x ",
+                                         "\u3000\u3000",    "\n\n",
+                                         "\u00E9",          "\u0600",
+                                         "https://h/?ref=", " ",
+                                         "\xE2\x80",        "\t "};
 
 INSTANTIATE_TEST_SUITE_P(
     Inputs, Stream,
     ::testing::Values(Input{"MixedText", makeText(1, 3 << 20, kMixed)},
                       Input{"OnlyUnicodeSpaceBetweenWords", makeText(2, 3 << 20, {"ab", "\u3000", "\u2028\u00A0"})},
-                      Input{"LongAddressAcrossPieces", "  see https://h/" + std::string(3 << 20, 'p') +
-                                                          "?gclid=1&x=2  and more  "},
+                      Input{"LongAddressAcrossPieces",
+                            "  see https://h/" + std::string(3 << 20, 'p') + "?gclid=1&x=2  and more  "},
                       Input{"WhiteSpaceOnly", makeText(3, 3 << 20, {" ", "\n", "\u3000", "\t"})},
-                      Input{"LeadingWhiteSpacePiece", std::string(2 << 20, ' ') + "x https://h/?ref=1 " +
-                                                          std::string(2 << 20, '\n')}),
+                      Input{"LeadingWhiteSpacePiece",
+                            std::string(2 << 20, ' ') + "x https://h/?ref=1 " + std::string(2 << 20, '\n')}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

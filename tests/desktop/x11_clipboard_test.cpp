@@ -31,8 +31,8 @@ QByteArray xclipOut() { return output("xclip", {"-o", "-selection", "clipboard"}
 template <typename F>
 auto offGuiThread(F f) -> decltype(f()) {
     auto future = std::async(std::launch::async, f);
-    EXPECT_TRUE(waitUntil([&] { return future.wait_for(std::chrono::seconds(0)) == std::future_status::ready; },
-                          10000));
+    EXPECT_TRUE(
+        waitUntil([&] { return future.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }, 10000));
     return future.get();
 }
 
@@ -44,10 +44,12 @@ public:
         p_.start("xclip", {"-quiet", "-selection", "clipboard", "-i"});
         p_.write(text);
         p_.closeWriteChannel();
-        ready_ = waitUntil([&] {
-            const QByteArray now = selectionOwner();
-            return !now.isEmpty() && now != "0x0" && now != before;
-        }, 10000);
+        ready_ = waitUntil(
+            [&] {
+                const QByteArray now = selectionOwner();
+                return !now.isEmpty() && now != "0x0" && now != before;
+            },
+            10000);
     }
     ~Owner() {
         p_.kill();

@@ -17,7 +17,8 @@ org_kde_kwin_fake_input* fake = nullptr;
 void announce(void*, wl_registry* registry, std::uint32_t name, const char* interface, std::uint32_t version) {
     // keyboard_key arrived in version 4.
     if (std::strcmp(interface, org_kde_kwin_fake_input_interface.name) == 0 && version >= 4) {
-        fake = static_cast<org_kde_kwin_fake_input*>(wl_registry_bind(registry, name, &org_kde_kwin_fake_input_interface, 4));
+        fake = static_cast<org_kde_kwin_fake_input*>(
+            wl_registry_bind(registry, name, &org_kde_kwin_fake_input_interface, 4));
     }
 }
 void withdraw(void*, wl_registry*, std::uint32_t) {}
@@ -31,8 +32,10 @@ int main(int argc, char** argv) {
     wl_display_roundtrip(display);
     if (!fake) return std::fputs("fake_keys: the compositor offers no org_kde_kwin_fake_input v4\n", stderr), 2;
     org_kde_kwin_fake_input_authenticate(fake, "Purlo tests", "press shortcuts");
-    for (int i = 1; i < argc; ++i) org_kde_kwin_fake_input_keyboard_key(fake, std::atoi(argv[i]), WL_KEYBOARD_KEY_STATE_PRESSED);
-    for (int i = argc - 1; i >= 1; --i) org_kde_kwin_fake_input_keyboard_key(fake, std::atoi(argv[i]), WL_KEYBOARD_KEY_STATE_RELEASED);
+    for (int i = 1; i < argc; ++i)
+        org_kde_kwin_fake_input_keyboard_key(fake, std::atoi(argv[i]), WL_KEYBOARD_KEY_STATE_PRESSED);
+    for (int i = argc - 1; i >= 1; --i)
+        org_kde_kwin_fake_input_keyboard_key(fake, std::atoi(argv[i]), WL_KEYBOARD_KEY_STATE_RELEASED);
     // Returns once KWin has read every key.
     const int status = wl_display_roundtrip(display) < 0 ? 1 : 0;
     wl_display_disconnect(display);

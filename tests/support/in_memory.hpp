@@ -53,9 +53,7 @@ class RecordingNotifier : public Notifier {
 public:
     std::vector<std::pair<std::string, std::string>> delivered;
 
-    void deliver(std::string_view title, std::string_view body) override {
-        delivered.emplace_back(title, body);
-    }
+    void deliver(std::string_view title, std::string_view body) override { delivered.emplace_back(title, body); }
 };
 
 }  // namespace purlo

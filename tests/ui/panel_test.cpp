@@ -99,7 +99,9 @@ TEST_F(Panel, StackedInOrderCentredEmptyBelow) {
         EXPECT_EQ(text.left() - slot.right() - 1, FeatureRow::kSpacing);
         EXPECT_EQ(text.left(), rectIn(&panel, label(row[0], "label")).left());
         EXPECT_LE(std::abs(text.center().y() - slot.center().y()), 1);
-        if (i > 0) { EXPECT_EQ(row[i]->y() - row[i - 1]->geometry().bottom() - 1, PopoverView::kRowSpacing); }
+        if (i > 0) {
+            EXPECT_EQ(row[i]->y() - row[i - 1]->geometry().bottom() - 1, PopoverView::kRowSpacing);
+        }
     }
 }
 

@@ -37,17 +37,14 @@ bool meansNoServer(const QDBusError& error) {
         case QDBusError::TimedOut:
         case QDBusError::UnknownObject:
         case QDBusError::UnknownInterface:
-        case QDBusError::UnknownMethod:
-            return true;
-        default:
-            return false;
+        case QDBusError::UnknownMethod: return true;
+        default: return false;
     }
 }
 
 }  // namespace
 
-DBusNotifier::DBusNotifier(Fallback fallback, QObject* parent)
-    : QObject(parent), fallback_(std::move(fallback)) {}
+DBusNotifier::DBusNotifier(Fallback fallback, QObject* parent) : QObject(parent), fallback_(std::move(fallback)) {}
 
 QString DBusNotifier::bodyFor(const QString& text, bool serverUsesMarkup) {
     if (!serverUsesMarkup) return text;
@@ -71,8 +68,7 @@ void DBusNotifier::deliver(std::string_view title, std::string_view body) {
         deliverHere(t, b);
     } else {
         QMetaObject::invokeMethod(
-            this, [this, t = std::move(t), b = std::move(b)] { deliverHere(t, b); },
-            Qt::QueuedConnection);
+            this, [this, t = std::move(t), b = std::move(b)] { deliverHere(t, b); }, Qt::QueuedConnection);
     }
 }
 
@@ -93,8 +89,7 @@ void DBusNotifier::deliverHere(const QString& title, const QString& body) {
 
 void DBusNotifier::askCapabilities() {
     state_ = Capabilities::Asking;
-    QDBusMessage call =
-        QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("GetCapabilities"));
+    QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("GetCapabilities"));
     auto* watcher = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(call), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* w) {
         w->deleteLater();
@@ -115,9 +110,8 @@ void DBusNotifier::askCapabilities() {
 
 void DBusNotifier::send(const QString& title, const QString& body) {
     if (!watchingClosed_) {
-        watchingClosed_ = QDBusConnection::sessionBus().connect(kService, kPath, kInterface,
-                                                                QStringLiteral("NotificationClosed"), this,
-                                                                SLOT(onClosed(uint,uint)));
+        watchingClosed_ = QDBusConnection::sessionBus().connect(
+            kService, kPath, kInterface, QStringLiteral("NotificationClosed"), this, SLOT(onClosed(uint, uint)));
     }
     // Only the confirmation of a cleaning replaces its predecessor while
     // that is still shown: a burst of presses shows one, while every
@@ -132,8 +126,7 @@ void DBusNotifier::send(const QString& title, const QString& body) {
         }
         cleaned_.sending = true;
     }
-    QDBusMessage call =
-        QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("Notify"));
+    QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("Notify"));
     // The summary is plain text by definition; only the body may be markup.
     call << kAppName << (replacing ? cleaned_.id : 0u) << QString() << title << bodyFor(body, bodyMarkup_)
          << QStringList() << QVariantMap() << int(-1);

@@ -110,7 +110,8 @@ PortalShortcutBackend::~PortalShortcutBackend() {
 
 RegistrationResult PortalShortcutBackend::registerShortcut(ShortcutId id) {
     id_ = id;
-    if (!bus_.isConnected()) return RegistrationResult::unavailable("there is no D-Bus session bus to reach the desktop portal");
+    if (!bus_.isConnected())
+        return RegistrationResult::unavailable("there is no D-Bus session bus to reach the desktop portal");
     delete call_;
     call_ = nullptr;
     stopListening();
@@ -122,8 +123,8 @@ RegistrationResult PortalShortcutBackend::registerShortcut(ShortcutId id) {
     // Reading the version tells an absent interface apart from a present one
     // (listing the object's interfaces would not), and starts the portal when
     // D-Bus has to activate it.
-    QDBusMessage get = QDBusMessage::createMethodCall(kService, kDesktopPath, QStringLiteral("org.freedesktop.DBus.Properties"),
-                                                      QStringLiteral("Get"));
+    QDBusMessage get = QDBusMessage::createMethodCall(
+        kService, kDesktopPath, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
     get << kInterface << QStringLiteral("version");
     call_ = new QDBusPendingCallWatcher(bus_.asyncCall(get), this);
     connect(call_, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* w) {
@@ -155,7 +156,8 @@ void PortalShortcutBackend::createSession() {
     const QVariantMap options{{QStringLiteral("handle_token"), token},
                               {QStringLiteral("session_handle_token"), kSessionToken},
                               {QStringLiteral("shortcuts"), QVariant::fromValue(ourShortcuts())}};
-    QDBusMessage m = QDBusMessage::createMethodCall(kService, kDesktopPath, kInterface, QStringLiteral("CreateSession"));
+    QDBusMessage m =
+        QDBusMessage::createMethodCall(kService, kDesktopPath, kInterface, QStringLiteral("CreateSession"));
     m << options;
     watchCall(bus_.asyncCall(m));
 }
@@ -163,7 +165,8 @@ void PortalShortcutBackend::createSession() {
 void PortalShortcutBackend::bindShortcuts() {
     const QString token = nextRequestToken();
     expectResponse(Step::BindShortcuts, token);
-    QDBusMessage m = QDBusMessage::createMethodCall(kService, kDesktopPath, kInterface, QStringLiteral("BindShortcuts"));
+    QDBusMessage m =
+        QDBusMessage::createMethodCall(kService, kDesktopPath, kInterface, QStringLiteral("BindShortcuts"));
     m << QVariant::fromValue(QDBusObjectPath(sessionHandle_)) << QVariant::fromValue(ourShortcuts()) << QString()
       << QVariantMap{{QStringLiteral("handle_token"), token}};
     watchCall(bus_.asyncCall(m));
@@ -193,20 +196,22 @@ void PortalShortcutBackend::stopListening() {
 
 void PortalShortcutBackend::watchCall(const QDBusPendingCall& call) {
     call_ = new QDBusPendingCallWatcher(call, this);
-    connect(call_, &QDBusPendingCallWatcher::finished, this, [this, predicted = requestPath_](QDBusPendingCallWatcher* w) {
-        w->deleteLater();
-        if (call_ == w) call_ = nullptr;
-        const QDBusPendingReply<QDBusObjectPath> reply = *w;
-        // The Response may have come first and the next request begun.
-        if (requestPath_ != predicted) return;
-        if (reply.isError()) {
-            finish(RegistrationResult::unavailable("the desktop portal refused the shortcut (" + reply.error().message().toStdString() + ")"));
-            return;
-        }
-        // Portals older than the handle_token convention pick a path of
-        // their own; follow it.
-        if (reply.value().path() != predicted) listenOn(reply.value().path());
-    });
+    connect(call_, &QDBusPendingCallWatcher::finished, this,
+            [this, predicted = requestPath_](QDBusPendingCallWatcher* w) {
+                w->deleteLater();
+                if (call_ == w) call_ = nullptr;
+                const QDBusPendingReply<QDBusObjectPath> reply = *w;
+                // The Response may have come first and the next request begun.
+                if (requestPath_ != predicted) return;
+                if (reply.isError()) {
+                    finish(RegistrationResult::unavailable("the desktop portal refused the shortcut (" +
+                                                           reply.error().message().toStdString() + ")"));
+                    return;
+                }
+                // Portals older than the handle_token convention pick a path of
+                // their own; follow it.
+                if (reply.value().path() != predicted) listenOn(reply.value().path());
+            });
 }
 
 void PortalShortcutBackend::onResponse(uint code, const QVariantMap& results) {
@@ -214,7 +219,8 @@ void PortalShortcutBackend::onResponse(uint code, const QVariantMap& results) {
     stopListening();
     step_ = Step::Idle;
     if (code != 0) {
-        finish(RegistrationResult::unavailable(code == 1 ? "the shortcut was declined on the desktop" : "the desktop portal refused the shortcut"));
+        finish(RegistrationResult::unavailable(code == 1 ? "the shortcut was declined on the desktop"
+                                                         : "the desktop portal refused the shortcut"));
         return;
     }
     if (step == Step::CreateSession) {
@@ -265,7 +271,7 @@ void PortalShortcutBackend::closeSession() {
 }
 
 void PortalShortcutBackend::onActivated(const QDBusObjectPath& session, const QString& shortcut, qulonglong,
-                                      const QVariantMap&) {
+                                        const QVariantMap&) {
     // Every session's presses reach every listener.
     if (sessionHandle_.isEmpty() || session.path() != sessionHandle_ || shortcut != kShortcutId) return;
     emit activated(id_);

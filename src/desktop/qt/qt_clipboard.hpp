@@ -30,7 +30,8 @@ protected:
     auto onGuiThread(F f) -> decltype(f()) {
         if (QThread::currentThread() == thread()) return f();
         decltype(f()) result{};
-        QMetaObject::invokeMethod(this, [&] { result = f(); }, Qt::BlockingQueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [&] { result = f(); }, Qt::BlockingQueuedConnection);
         return result;
     }
 

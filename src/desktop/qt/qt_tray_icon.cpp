@@ -4,9 +4,7 @@
 
 namespace purlo {
 
-QtTrayIcon::QtTrayIcon(QObject* parent)
-    : TrayIcon(parent), tray_(new QSystemTrayIcon(this))
-{
+QtTrayIcon::QtTrayIcon(QObject* parent) : TrayIcon(parent), tray_(new QSystemTrayIcon(this)) {
     connect(tray_, &QSystemTrayIcon::activated, this, &TrayIcon::activated);
 }
 
@@ -18,8 +16,7 @@ void QtTrayIcon::setToolTip(const QString& text) { tray_->setToolTip(text); }
 void QtTrayIcon::show() { tray_->show(); }
 QRect QtTrayIcon::geometry() const { return tray_->geometry(); }
 
-void QtTrayIcon::showMessage(const QString& title, const QString& body)
-{
+void QtTrayIcon::showMessage(const QString& title, const QString& body) {
     tray_->showMessage(title, body, QSystemTrayIcon::Information);
 }
 

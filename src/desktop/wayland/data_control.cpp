@@ -82,8 +82,8 @@ void DataControl::dropOffer(Offer* offer) {
 void DataControl::selectionChanged(Offer* offer) {
     if (current_ != offer) dropOffer(current_);
     current_ = offer;
-    if (offer && pending_ && pending_->state == Source::State::Pending && thread_.syncsDone() >= pending_->armedBySync &&
-        sorted(offer->types) == pending_->typesSorted) {
+    if (offer && pending_ && pending_->state == Source::State::Pending &&
+        thread_.syncsDone() >= pending_->armedBySync && sorted(offer->types) == pending_->typesSorted) {
         pending_->state = Source::State::Selected;
         ours_ = pending_->text;
         pending_.reset();
@@ -205,8 +205,8 @@ private:
         static_cast<Device*>(s->owner)->sourceCancelled(s);
     }
 
-    static constexpr typename P::DeviceListener kDeviceListener = {onDataOffer, onSelection, onFinished,
-                                                                   onPrimarySelection};
+    static constexpr
+        typename P::DeviceListener kDeviceListener = {onDataOffer, onSelection, onFinished, onPrimarySelection};
     static constexpr typename P::OfferListener kOfferListener = {onOfferType};
     static constexpr typename P::SourceListener kSourceListener = {onSend, onCancelled};
 

@@ -92,9 +92,9 @@ private:
     void dropOffer(Offer* offer);
 
     EventThread& thread_;
-    std::list<Offer> offers_;  // announced, not yet replaced
-    Offer* current_ = nullptr;  // the selection's offer
-    std::shared_ptr<const text::OwnText> ours_;  // when the selection is our source
+    std::list<Offer> offers_;                     // announced, not yet replaced
+    Offer* current_ = nullptr;                    // the selection's offer
+    std::shared_ptr<const text::OwnText> ours_;   // when the selection is our source
     std::list<std::shared_ptr<Source>> sources_;  // ours, until cancelled
     std::shared_ptr<Source> pending_;             // set, not yet seen selected
     std::atomic<std::uint64_t> foreignChanges_{0};

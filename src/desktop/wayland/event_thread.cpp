@@ -104,8 +104,7 @@ void EventThread::run(const std::string& display, const SetUp& setUp, const Tear
     phase_ = up ? Phase::Running : Phase::Ended;
     changed_.notify_all();
     if (up)
-        while (!stopping_ && turn(Clock::time_point::max())) {
-        }
+        while (!stopping_ && turn(Clock::time_point::max())) {}
     phase_ = Phase::Ended;
     for (auto& command : commands_) {  // not run: their callers see nullopt
         command->run = nullptr;

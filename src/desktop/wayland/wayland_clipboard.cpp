@@ -104,8 +104,7 @@ public:
             return state != DataControl::Source::State::Pending;
         });
         switch (state) {
-            case DataControl::Source::State::Selected:
-                return WriteResult::Written;
+            case DataControl::Source::State::Selected: return WriteResult::Written;
             case DataControl::Source::State::Cancelled:
                 // Replaced at once: by a newer copy, whose text now stays.
                 return runStart_ && control_->foreignChanges() != *runStart_ ? WriteResult::Superseded

@@ -31,10 +31,12 @@ X11SelectionOwner::X11SelectionOwner(const std::string& display) {
     const uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
     xcb_create_window(c, XCB_COPY_FROM_PARENT, window_, root, 0, 0, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY,
                       XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK, &mask);
-    atom_ = {xcb::intern(c, "CLIPBOARD"),         xcb::intern(c, "TARGETS"),      xcb::intern(c, "TIMESTAMP"),
-             xcb::intern(c, "MULTIPLE"),          xcb::intern(c, "INCR"),         xcb::intern(c, "UTF8_STRING"),
-             xcb::intern(c, "TEXT"),              xcb::intern(c, "CLIPBOARD_MANAGER"), xcb::intern(c, "SAVE_TARGETS"),
-             xcb::intern(c, "PURLO_TIME"),        xcb::intern(c, "PURLO_SAVE")};
+    atom_ = {xcb::intern(c, "CLIPBOARD"),    xcb::intern(c, "TARGETS"),
+             xcb::intern(c, "TIMESTAMP"),    xcb::intern(c, "MULTIPLE"),
+             xcb::intern(c, "INCR"),         xcb::intern(c, "UTF8_STRING"),
+             xcb::intern(c, "TEXT"),         xcb::intern(c, "CLIPBOARD_MANAGER"),
+             xcb::intern(c, "SAVE_TARGETS"), xcb::intern(c, "PURLO_TIME"),
+             xcb::intern(c, "PURLO_SAVE")};
     for (const text::Form& form : text::kReadOrder) {
         const std::string name(form.name);
         forms_.emplace_back(xcb::intern(c, name.c_str()), name);
@@ -77,9 +79,7 @@ void X11SelectionOwner::run() {
 
 void X11SelectionOwner::handle(xcb_generic_event_t* e) {
     switch (e->response_type & 0x7f) {
-        case XCB_SELECTION_REQUEST:
-            answer(*reinterpret_cast<xcb_selection_request_event_t*>(e));
-            break;
+        case XCB_SELECTION_REQUEST: answer(*reinterpret_cast<xcb_selection_request_event_t*>(e)); break;
         case XCB_SELECTION_CLEAR: {
             auto* clear = reinterpret_cast<xcb_selection_clear_event_t*>(e);
             std::lock_guard lock(mutex_);
@@ -111,8 +111,7 @@ void X11SelectionOwner::handle(xcb_generic_event_t* e) {
             }
             break;
         }
-        default:
-            break;
+        default: break;
     }
 }
 
@@ -152,8 +151,7 @@ bool X11SelectionOwner::convert(const xcb_selection_request_event_t& request, xc
         return true;
     }
     if (target == atom_.timestamp) {
-        xcb_change_property(c_, XCB_PROP_MODE_REPLACE, request.requestor, property, XCB_ATOM_INTEGER, 32, 1,
-                            &since);
+        xcb_change_property(c_, XCB_PROP_MODE_REPLACE, request.requestor, property, XCB_ATOM_INTEGER, 32, 1, &since);
         return true;
     }
     const auto form = std::find_if(forms_.begin(), forms_.end(), [&](const auto& f) { return f.first == target; });
@@ -163,8 +161,8 @@ bool X11SelectionOwner::convert(const xcb_selection_request_event_t& request, xc
     const xcb_atom_t type = target == atom_.text ? atom_.utf8String : target;
 
     if (data->size() <= maxBytes_) {
-        xcb_change_property(c_, XCB_PROP_MODE_REPLACE, request.requestor, property, type, 8,
-                            uint32_t(data->size()), data->data());
+        xcb_change_property(c_, XCB_PROP_MODE_REPLACE, request.requestor, property, type, 8, uint32_t(data->size()),
+                            data->data());
         return true;
     }
     // ICCCM 2.7.2: too large for one request. The requestor deletes the
@@ -194,8 +192,8 @@ bool X11SelectionOwner::convertMultiple(const xcb_selection_request_event_t& req
         if (one.target == atom_.multiple || one.property == XCB_NONE || !convert(one, one.property))
             pairs[i + 1] = XCB_NONE;
     }
-    xcb_change_property(c_, XCB_PROP_MODE_REPLACE, request.requestor, property, r->type, 32,
-                        uint32_t(pairs.size()), pairs.data());
+    xcb_change_property(c_, XCB_PROP_MODE_REPLACE, request.requestor, property, r->type, 32, uint32_t(pairs.size()),
+                        pairs.data());
     return true;
 }
 

@@ -76,8 +76,8 @@ private:
     xcb_window_t window_ = XCB_NONE;
     std::size_t maxBytes_ = 0;
     struct {
-        xcb_atom_t clipboard, targets, timestamp, multiple, incr, utf8String, text, manager, saveTargets,
-            timeProperty, saveProperty;
+        xcb_atom_t clipboard, targets, timestamp, multiple, incr, utf8String, text, manager, saveTargets, timeProperty,
+            saveProperty;
     } atom_{};
     std::vector<std::pair<xcb_atom_t, std::string>> forms_;  // the text forms, as atoms
 
@@ -88,7 +88,7 @@ private:
     std::condition_variable changed_;
     std::shared_ptr<const text::OwnText> text_;  // what we serve; null when not owner
     xcb_timestamp_t ownedSince_ = 0;
-    std::uint64_t timeTicks_ = 0;              // PropertyNotify events on our window
+    std::uint64_t timeTicks_ = 0;  // PropertyNotify events on our window
     xcb_timestamp_t lastTime_ = 0;
     bool saveAnswered_ = false;
     bool saved_ = false;

@@ -41,11 +41,14 @@ public:
     enum class Status { Ok, Refused, TimedOut, TooLarge, Failed };
 
     Transfer(xcb_connection_t* c, xcb_window_t root, const Atoms& atoms, std::chrono::milliseconds patience)
-        : c_(c), atoms_(atoms), patience_(patience), giveUp_(Clock::now() + kMaxTransferTime),
+        : c_(c),
+          atoms_(atoms),
+          patience_(patience),
+          giveUp_(Clock::now() + kMaxTransferTime),
           window_(xcb_generate_id(c)) {
         const uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
-        xcb_create_window(c_, XCB_COPY_FROM_PARENT, window_, root, 0, 0, 1, 1, 0,
-                          XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK, &mask);
+        xcb_create_window(c_, XCB_COPY_FROM_PARENT, window_, root, 0, 0, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY,
+                          XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK, &mask);
     }
     ~Transfer() {
         if (!keepWindow_) xcb_destroy_window(c_, window_);
@@ -72,8 +75,7 @@ public:
         const Status s = waitFor([&](xcb_generic_event_t* e) {
             if ((e->response_type & 0x7f) != XCB_SELECTION_NOTIFY) return false;
             auto* n = reinterpret_cast<xcb_selection_notify_event_t*>(e);
-            if (n->requestor != window_ || n->selection != atoms_.clipboard || n->target != target)
-                return false;
+            if (n->requestor != window_ || n->selection != atoms_.clipboard || n->target != target) return false;
             answered = n->property;
             return true;
         });
@@ -106,11 +108,11 @@ public:
 private:
     // Reads the whole property and deletes it.
     Status take(std::string& out, xcb_atom_t& type, uint32_t& format) {
-        Reply<xcb_get_property_reply_t> r(xcb_get_property_reply(
-            c_,
-            xcb_get_property(c_, 1, window_, atoms_.property, XCB_GET_PROPERTY_TYPE_ANY, 0,
-                             uint32_t(kMaxBytes / 4 + 1)),
-            nullptr));
+        Reply<xcb_get_property_reply_t> r(
+            xcb_get_property_reply(c_,
+                                   xcb_get_property(c_, 1, window_, atoms_.property, XCB_GET_PROPERTY_TYPE_ANY, 0,
+                                                    uint32_t(kMaxBytes / 4 + 1)),
+                                   nullptr));
         if (!r) return Status::Failed;
         if (r->bytes_after > 0) {  // larger than kMaxBytes: the server kept it
             xcb_delete_property(c_, window_, atoms_.property);
@@ -178,8 +180,7 @@ private:
                 if (hit) return Status::Ok;
             }
             if (xcb_connection_has_error(c_)) return Status::Failed;
-            const auto left =
-                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
             if (left <= 0) return Status::TimedOut;
             pollfd p{xcb_get_file_descriptor(c_), POLLIN, 0};
             if (poll(&p, 1, int(left) + 1) < 0 && errno != EINTR) return Status::Failed;
@@ -282,13 +283,9 @@ X11SelectionReader::Result X11SelectionReader::readText() {
             // An old owner that cannot list its targets: just ask for text.
             order = {{"UTF8_STRING", text::Encoding::Utf8}, {"STRING", text::Encoding::Latin1}};
             break;
-        case Transfer::Status::TimedOut:
-            keep(transfer.keepWindow());
-            return {Outcome::TimedOut, {}};
-        case Transfer::Status::TooLarge:
-            return {Outcome::TooLarge, {}};
-        case Transfer::Status::Failed:
-            return {Outcome::Failed, {}};
+        case Transfer::Status::TimedOut: keep(transfer.keepWindow()); return {Outcome::TimedOut, {}};
+        case Transfer::Status::TooLarge: return {Outcome::TooLarge, {}};
+        case Transfer::Status::Failed: return {Outcome::Failed, {}};
     }
 
     for (const text::Offered& form : order) {
@@ -302,15 +299,10 @@ X11SelectionReader::Result X11SelectionReader::readText() {
                 if (!decoded) return {Outcome::Failed, {}};
                 return {Outcome::Text, std::move(*decoded)};
             }
-            case Transfer::Status::Refused:
-                continue;
-            case Transfer::Status::TimedOut:
-                keep(transfer.keepWindow());
-                return {Outcome::TimedOut, {}};
-            case Transfer::Status::TooLarge:
-                return {Outcome::TooLarge, {}};
-            case Transfer::Status::Failed:
-                return {Outcome::Failed, {}};
+            case Transfer::Status::Refused: continue;
+            case Transfer::Status::TimedOut: keep(transfer.keepWindow()); return {Outcome::TimedOut, {}};
+            case Transfer::Status::TooLarge: return {Outcome::TooLarge, {}};
+            case Transfer::Status::Failed: return {Outcome::Failed, {}};
         }
     }
     return {Outcome::NoText, {}};

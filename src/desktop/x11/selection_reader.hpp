@@ -41,7 +41,7 @@ public:
     Result readText();
 
 private:
-    bool connect();  // with mutex_ held
+    bool connect();                             // with mutex_ held
     void keep(std::optional<unsigned> window);  // with mutex_ held
 
     std::string display_;
@@ -51,7 +51,7 @@ private:
     unsigned clipboardAtom_ = 0;
     unsigned compoundText_ = 0;
     std::vector<std::pair<unsigned, std::string>> forms_;  // the text forms, as atoms
-    std::vector<unsigned> kept_;  // requestor windows of reads given up on
+    std::vector<unsigned> kept_;                           // requestor windows of reads given up on
 };
 
 }  // namespace purlo

@@ -50,9 +50,7 @@ public:
         return WriteResult::Failed;
     }
 
-    bool handOver(std::chrono::milliseconds limit) override {
-        return !owner_.ownedText() || owner_.handOver(limit);
-    }
+    bool handOver(std::chrono::milliseconds limit) override { return !owner_.ownedText() || owner_.handOver(limit); }
 
 private:
     X11SelectionReader reader_;
@@ -65,6 +63,5 @@ private:
 std::unique_ptr<Clipboard> makeX11Clipboard(const std::string& x11Display) {
     return std::make_unique<X11Clipboard>(x11Display);
 }
-
 
 }  // namespace purlo

@@ -123,9 +123,9 @@ RegistrationResult X11ShortcutBackend::grabAll() {
     for (std::uint32_t root : roots_) {
         for (std::uint8_t code : keycodes_) {
             for (std::uint16_t mods : variants) {
-                pending.push_back({{root, code, mods},
-                                   xcb_grab_key_checked(connection_, 1, root, mods, code, XCB_GRAB_MODE_ASYNC,
-                                                        XCB_GRAB_MODE_ASYNC)});
+                pending.push_back(
+                    {{root, code, mods},
+                     xcb_grab_key_checked(connection_, 1, root, mods, code, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC)});
             }
         }
     }
@@ -183,7 +183,8 @@ bool X11ShortcutBackend::nativeEventFilter(const QByteArray& eventType, void* me
         // updated its own view of the keyboard.
         if (wanted_ && !regrabPending_) {
             regrabPending_ = true;
-            QMetaObject::invokeMethod(this, [this] { regrabAfterMappingChange(); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this, [this] { regrabAfterMappingChange(); }, Qt::QueuedConnection);
         }
         return false;
     }
