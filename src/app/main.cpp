@@ -4,6 +4,7 @@
 #include "app/app_delegate.hpp"
 #include "app/app_service.hpp"
 #include "app/cleaning_queue.hpp"
+#include "app/sanitize.hpp"
 #include "desktop/dbus/dbus_notifier.hpp"
 #include "desktop/desktop.hpp"
 
@@ -109,13 +110,14 @@ int main(int argc, char** argv) {
 
     purlo::AppDelegate* delegate = nullptr;
     // Without a notification server the tray's own balloon says it.
-    purlo::DBusNotifier notifier([&delegate](const QString& title, const QString& body) {
-        if (delegate && delegate->statusItem() && delegate->statusItem()->isAvailable()) {
-            delegate->statusItem()->showMessage(title, body);
-        } else {
-            std::fprintf(stderr, "purlo: %s: %s\n", qPrintable(title), qPrintable(body));
-        }
-    });
+    purlo::DBusNotifier notifier(QString::fromUtf8(purlo::kCleanedTitle.data(), qsizetype(purlo::kCleanedTitle.size())),
+                                 [&delegate](const QString& title, const QString& body) {
+                                     if (delegate && delegate->statusItem() && delegate->statusItem()->isAvailable()) {
+                                         delegate->statusItem()->showMessage(title, body);
+                                     } else {
+                                         std::fprintf(stderr, "purlo: %s: %s\n", qPrintable(title), qPrintable(body));
+                                     }
+                                 });
     purlo::Desktop desktop = purlo::makeDesktop(session, display);
     std::unique_ptr<purlo::Clipboard>& clipboard = desktop.clipboard;
     auto queue = std::make_unique<purlo::CleaningQueue>(*clipboard, notifier);

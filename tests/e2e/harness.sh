@@ -246,7 +246,9 @@ if [[ $want_tray -eq 1 ]]; then
 fi
 
 if [[ $want_notes -eq 1 ]]; then
-    : >"$logs/dunstrc"
+    # Plasma, GNOME and xfce4-notifyd show every notification they are
+    # sent; dunst would fold identical ones into one unless told not to.
+    printf '[global]\n    stack_duplicates = false\n' >"$logs/dunstrc"
     dunst -config "$logs/dunstrc" >"$logs/dunst.log" 2>&1 &
     pids+=($!)
     export PURLO_DUNST_PID=$!

@@ -186,7 +186,7 @@ own_text "no  server"
 balloon() { xdotool search --onlyvisible --classname purlo 2>/dev/null | grep -vx "$icon" | head -n 1 | grep .; }
 press_until "no server" && until_ok 5 balloon >/dev/null; check "without a server the tray's balloon says it" $?
 xdotool mousemove --window "$(balloon)" 5 5 click 1  # it would cover the icon
-printf '[global]\n    markup = full\n' >"$work/dunstrc"
+printf '[global]\n    markup = full\n    stack_duplicates = false\n' >"$work/dunstrc"
 dunst -config "$work/dunstrc" >/dev/null 2>&1 & dunst_pid=$!
 gdbus wait --session --timeout 10 org.freedesktop.Notifications
 own_text "a  server  again"

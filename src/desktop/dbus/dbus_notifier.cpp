@@ -1,7 +1,5 @@
 #include "desktop/dbus/dbus_notifier.hpp"
 
-#include "app/sanitize.hpp"
-
 #include <QDBusConnection>
 #include <QDBusError>
 #include <QDBusMessage>
@@ -44,7 +42,8 @@ bool meansNoServer(const QDBusError& error) {
 
 }  // namespace
 
-DBusNotifier::DBusNotifier(Fallback fallback, QObject* parent) : QObject(parent), fallback_(std::move(fallback)) {}
+DBusNotifier::DBusNotifier(QString replacingTitle, Fallback fallback, QObject* parent)
+    : QObject(parent), replacingTitle_(std::move(replacingTitle)), fallback_(std::move(fallback)) {}
 
 QString DBusNotifier::bodyFor(const QString& text, bool serverUsesMarkup) {
     if (!serverUsesMarkup) return text;
@@ -116,7 +115,7 @@ void DBusNotifier::send(const QString& title, const QString& body) {
     // Only the confirmation of a cleaning replaces its predecessor while
     // that is still shown: a burst of presses shows one, while every
     // message about a problem stays.
-    const bool replacing = title == QLatin1String(kCleanedTitle.data(), qsizetype(kCleanedTitle.size()));
+    const bool replacing = !replacingTitle_.isEmpty() && title == replacingTitle_;
     if (replacing) {
         // Until the server has said which id the previous one got, there is
         // nothing to replace: keep only the newest and send it then.

@@ -24,7 +24,9 @@ public:
     // that the message is shown some other way (the tray icon's balloon).
     using Fallback = std::function<void(const QString& title, const QString& body)>;
 
-    explicit DBusNotifier(Fallback fallback, QObject* parent = nullptr);
+    // Notifications titled `replacingTitle` (a cleaning's confirmation)
+    // replace the previous one of theirs while it is shown; all others stay.
+    DBusNotifier(QString replacingTitle, Fallback fallback, QObject* parent = nullptr);
 
     // Any thread; never waits for the bus.
     void deliver(std::string_view title, std::string_view body) override;
@@ -51,6 +53,7 @@ private:
     void send(const QString& title, const QString& body);
     void fallBack(const QString& title, const QString& body);
 
+    QString replacingTitle_;
     Fallback fallback_;
     Capabilities state_ = Capabilities::Unknown;
     bool bodyMarkup_ = false;
