@@ -2,6 +2,7 @@
 
 #include "app/app_icon.hpp"
 #include "app/panel_window.hpp"
+#include "ui/popover_view.hpp"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -44,9 +45,15 @@ void AppDelegate::applicationDidFinishLaunching() {
         connect(statusItem_.get(), &TrayIcon::activated, this, &AppDelegate::handleStatusItemClick);
         if (!statusItem_->isAvailable()) {
             std::fputs("purlo: no system tray yet; the icon appears when one starts\n", stderr);
+            // Nothing on screen would otherwise say that Purlo runs, nor
+            // how to quit it.
+            QTimer::singleShot(services_.noTrayGraceMs, this, [this] {
+                if (statusItem_ && !statusItem_->isAvailable() && !services_.noTrayAdvice.isEmpty())
+                    showNotification(text(kAppTitle), services_.noTrayAdvice);
+            });
         }
         statusItem_->setIcon(appIcon());
-        statusItem_->setToolTip(text(kToolTip));
+        statusItem_->setToolTip(text(kToolTip).arg(chord()));
         statusItem_->show();
     }
 
@@ -78,22 +85,26 @@ void AppDelegate::applicationDidFinishLaunching() {
     registrationWait_->start(kRegistrationWaitMs);
 }
 
+QString AppDelegate::chord() const {
+    return shortcutResult_.trigger.empty() ? text(kChord) : QString::fromStdString(shortcutResult_.trigger);
+}
+
 void AppDelegate::showShortcutStatus() {
     if (registrationWait_) registrationWait_->stop();
     const RegistrationResult& r = shortcutResult_;
     QString body, tip;
     if (r.ok) {
-        body = text(kReadyText);
-        tip = r.trigger.empty()
-                  ? text(kToolTip)
-                  : QStringLiteral("Purlo \u2014 %1 cleans the clipboard").arg(QString::fromStdString(r.trigger));
+        body = text(kReadyText).arg(chord());
+        tip = text(kToolTip).arg(chord());
     } else if (r.taken) {
-        body = tip = text(kTakenText);
+        body = tip = text(kTakenText).arg(chord());
     } else {
-        body = tip = QStringLiteral("\u2318\u21E7V is unavailable: %1. %2")
-                         .arg(QString::fromStdString(r.reason), text(kBindHint));
+        body = text(kUnavailableText).arg(chord(), QString::fromStdString(r.reason));
+        if (!r.advice.empty()) body += u' ' + QString::fromStdString(r.advice);
+        tip = body;
     }
     if (statusItem_) statusItem_->setToolTip(tip);
+    if (popover_) popover_->view()->setChord(chord());
     showNotification(text(kAppTitle), body);
 }
 
@@ -101,7 +112,10 @@ QRect AppDelegate::iconRect() const { return statusItem_ ? statusItem_->geometry
 
 void AppDelegate::togglePopover() {
     if (!statusItem_) return;
-    if (!popover_) popover_ = std::make_unique<PanelWindow>();
+    if (!popover_) {
+        popover_ = std::make_unique<PanelWindow>();
+        popover_->view()->setChord(chord());
+    }
     if (popover_->isVisible()) {
         popover_->markClosedByToggle();
         popover_->hide();

@@ -21,14 +21,14 @@ namespace purlo {
 
 class PanelWindow;
 
-// Texts the user sees at launch.
+// Texts the user sees at launch; %1 is the chord as the desktop names it.
 inline constexpr const char* kAppTitle = "Purlo";
-inline constexpr const char* kReadyText = "Ready! Press \u2318\u21E7V to clean clipboard";
-inline constexpr const char* kTakenText = "\u2318\u21E7V is unavailable: another program uses it";
-inline constexpr const char* kToolTip = "Purlo \u2014 Super+Shift+V cleans the clipboard";
-// Where Purlo cannot register the shortcut, what the user can do instead.
-inline constexpr const char* kBindHint =
-    "Bind Super+Shift+V to \u201Cpurlo --clean\u201D in the desktop\u2019s keyboard settings";
+inline constexpr const char* kReadyText = "Ready! Press %1 to clean clipboard";
+inline constexpr const char* kTakenText = "%1 is unavailable: another program uses it";
+inline constexpr const char* kUnavailableText = "%1 is unavailable: %2.";
+inline constexpr const char* kToolTip = "Purlo \u2014 %1 cleans the clipboard";
+// The chord where the desktop does not name it otherwise.
+inline constexpr const char* kChord = "Super+Shift+V";
 // How long the launch notification waits for a desktop that answers the
 // shortcut's registration later (it may ask the user first).
 inline constexpr int kRegistrationWaitMs = 20000;
@@ -45,6 +45,11 @@ public:
         std::function<void()> cleanOnce;  // queue one cleaning run
         std::function<void()> quit;       // end the process with status 0
         std::function<QPoint()> pointer;  // where the pointer is now
+        // Said once, this long after launch, if no tray shows the icon by
+        // then (a panel that starts after its session's autostart programs
+        // still gets the icon in time).
+        QString noTrayAdvice;
+        int noTrayGraceMs = 10000;
     };
 
     explicit AppDelegate(Services services, QObject* parent = nullptr);
@@ -67,6 +72,7 @@ private:
     void onShortcut(ShortcutId id);
     // Tooltip and notification for shortcutResult_.
     void showShortcutStatus();
+    QString chord() const;
     QRect iconRect() const;
 
     Services services_;

@@ -118,13 +118,14 @@ int main(int argc, char** argv) {
                                          std::fprintf(stderr, "purlo: %s: %s\n", qPrintable(title), qPrintable(body));
                                      }
                                  });
-    purlo::Desktop desktop = purlo::makeDesktop(session, display);
+    purlo::Desktop desktop = purlo::makeDesktop(session, purlo::desktopFromEnvironment(), display);
     std::unique_ptr<purlo::Clipboard>& clipboard = desktop.clipboard;
     auto queue = std::make_unique<purlo::CleaningQueue>(*clipboard, notifier);
 
     purlo::AppDelegate::Services services;
     services.makeTrayIcon = desktop.makeTrayIcon;
     services.makeShortcut = desktop.makeShortcut;
+    services.noTrayAdvice = QString::fromStdString(desktop.noTrayAdvice);
     services.notifier = &notifier;
     services.cleanOnce = [&queue] { queue->enqueue(); };
     purlo::AppDelegate appDelegate(std::move(services));

@@ -39,7 +39,7 @@ std::unique_ptr<ShortcutBackend> makeX11Grab() {
 
 }  // namespace
 
-Desktop makeDesktop(const SessionFacts& facts, const std::string& x11Display) {
+Desktop makeDesktop(const SessionFacts& facts, const DesktopFacts& desktop, const std::string& x11Display) {
     const std::string qtPlatform = QGuiApplication::platformName().toStdString();
     Desktop d;
     const bool wayland = sessionOf(facts) == Session::Wayland;
@@ -52,18 +52,23 @@ Desktop makeDesktop(const SessionFacts& facts, const std::string& x11Display) {
         case ClipboardWay::Qt: d.clipboard = makeQtClipboard(); break;
     }
 
+    std::function<std::unique_ptr<ShortcutBackend>()> registering;
     switch (d.plan.shortcut) {
-        case ShortcutWay::X11Grab: d.makeShortcut = makeX11Grab; break;
-        case ShortcutWay::Portal: d.makeShortcut = [] { return makePortalShortcutBackend(); }; break;
+        case ShortcutWay::X11Grab: registering = makeX11Grab; break;
+        case ShortcutWay::Portal: registering = [] { return makePortalShortcutBackend(); }; break;
         case ShortcutWay::None: {
             const std::string why = sessionOf(facts) == Session::None
                                         ? "there is no desktop session to register Super+Shift+V in"
                                         : "Purlo cannot register shortcuts on the \"" + qtPlatform + "\" platform";
-            d.makeShortcut = [why] { return std::make_unique<NullShortcutBackend>(why); };
+            registering = [why] { return std::make_unique<NullShortcutBackend>(why); };
             break;
         }
     }
+    DesktopFacts here = desktop;
+    here.x11 = sessionOf(facts) == Session::X11;
+    d.makeShortcut = [registering, here] { return withDesktopBinding(registering(), here); };
     d.makeTrayIcon = [] { return std::make_unique<QtTrayIcon>(); };
+    d.noTrayAdvice = noTrayAdvice(desktop.currentDesktop);
     return d;
 }
 

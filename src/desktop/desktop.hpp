@@ -5,6 +5,7 @@
 // among them, by the rules of session.hpp.
 
 #include "desktop/clipboard.hpp"
+#include "desktop/desktop_binding.hpp"
 #include "desktop/session.hpp"
 #include "desktop/shortcut.hpp"
 #include "desktop/tray_icon.hpp"
@@ -21,9 +22,11 @@ struct Desktop {
     // Called during launch, after the tray icon exists.
     std::function<std::unique_ptr<ShortcutBackend>()> makeShortcut;
     std::function<std::unique_ptr<TrayIcon>()> makeTrayIcon;
+    // What to tell the user when no tray shows the icon.
+    std::string noTrayAdvice;
 };
 
 // After QApplication exists. `x11Display` is the X display Qt was given.
-Desktop makeDesktop(const SessionFacts& facts, const std::string& x11Display);
+Desktop makeDesktop(const SessionFacts& facts, const DesktopFacts& desktop, const std::string& x11Display);
 
 }  // namespace purlo

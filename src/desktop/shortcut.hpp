@@ -37,11 +37,21 @@ struct RegistrationResult {
     // The keys the desktop says it bound, in its own words ("Meta+Shift+V");
     // empty where the backend bound exactly Super+Shift+V itself.
     std::string trigger;
+    // Where the shortcut is not registered, what the user can do about it on
+    // this desktop; empty when there is nothing to do (another program
+    // holds the chord, say).
+    std::string advice;
 
-    static RegistrationResult bound(std::string trigger = {}) { return {true, {}, false, false, std::move(trigger)}; }
-    static RegistrationResult unavailable(std::string reason) { return {false, std::move(reason), false, false, {}}; }
-    static RegistrationResult takenElsewhere(std::string reason) { return {false, std::move(reason), true, false, {}}; }
-    static RegistrationResult waiting() { return {false, {}, false, true, {}}; }
+    static RegistrationResult bound(std::string trigger = {}) {
+        return {true, {}, false, false, std::move(trigger), {}};
+    }
+    static RegistrationResult unavailable(std::string reason) {
+        return {false, std::move(reason), false, false, {}, {}};
+    }
+    static RegistrationResult takenElsewhere(std::string reason) {
+        return {false, std::move(reason), true, false, {}, {}};
+    }
+    static RegistrationResult waiting() { return {false, {}, false, true, {}, {}}; }
 };
 
 // Registers the program's one combination: the V key with exactly

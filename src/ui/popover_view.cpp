@@ -31,7 +31,7 @@ PopoverView::PopoverView(QWidget* parent)
     : QWidget(parent),
       headerSymbol_(new QLabel(this)),
       title_(new QLabel(tr("Purlo"), this)),
-      hint_(new QLabel(tr("Press ⌘⇧V to clean clipboard"), this)),
+      hint_(new QLabel(this)),
       featuresHeader_(new QLabel(tr("Features:"))) {
     setFixedSize(kWidth, kHeight);
 
@@ -42,6 +42,7 @@ PopoverView::PopoverView(QWidget* parent)
     title_->setTextFormat(Qt::PlainText);
 
     hint_->setObjectName(QStringLiteral("hint"));
+    setChord(QStringLiteral("Super+Shift+V"));
     hint_->setTextFormat(Qt::PlainText);
     // A hint too wide for the panel (a large font, a long translation) wraps,
     // and its lines stay centred.
@@ -87,6 +88,8 @@ PopoverView::PopoverView(QWidget* parent)
 
     applyLook();
 }
+
+void PopoverView::setChord(const QString& chord) { hint_->setText(tr("Press %1 to clean clipboard").arg(chord)); }
 
 void PopoverView::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);

@@ -25,6 +25,10 @@ public:
 
     explicit PopoverView(QWidget* parent = nullptr);
 
+    // The chord as the desktop names it, for the hint ("Super+Shift+V", or
+    // the keys a shortcut portal bound).
+    void setChord(const QString& chord);
+
 protected:
     void changeEvent(QEvent* event) override;
 

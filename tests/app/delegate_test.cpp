@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <QAction>
 #include <QApplication>
+#include <QLabel>
 #include <QMenu>
 #include <QTimer>
 
@@ -82,6 +83,8 @@ struct Harness {
         s.cleanOnce = [this] { ++cleanings; };
         s.quit = [this] { ++quits; };
         s.pointer = [] { return QPoint(50, 50); };
+        s.noTrayAdvice = QStringLiteral("no tray here");
+        s.noTrayGraceMs = 0;
         delegate = std::make_unique<AppDelegate>(std::move(s));
         delegate->applicationDidFinishLaunching();
     }
@@ -95,9 +98,11 @@ struct Harness {
 using Note = std::pair<std::string, std::string>;
 
 TEST(Launch, RunsInOrderAndSaysWhetherTheShortcutWorks) {
-    const QString ready = QString::fromUtf8("Ready! Press \u2318\u21E7V to clean clipboard");
-    const QString taken = QString::fromUtf8("\u2318\u21E7V is unavailable: another program uses it");
+    const QString ready = QString::fromUtf8("Ready! Press Super+Shift+V to clean clipboard");
+    const QString taken = QString::fromUtf8("Super+Shift+V is unavailable: another program uses it");
     const QString tip = QString::fromUtf8("Purlo \u2014 Super+Shift+V cleans the clipboard");
+    RegistrationResult advised = RegistrationResult::unavailable("no way");
+    advised.advice = "Bind it";
     const struct {
         RegistrationResult shortcut;
         bool tray;
@@ -109,9 +114,9 @@ TEST(Launch, RunsInOrderAndSaysWhetherTheShortcutWorks) {
         {RegistrationResult::takenElsewhere("held by another client"), true, taken, taken},
         {RegistrationResult::unavailable("no way"),
          true,
-         QString::fromUtf8("\u2318\u21E7V is unavailable: no way. Bind Super+Shift+V to \u201Cpurlo --clean\u201D "
-                           "in the desktop\u2019s keyboard settings"),
+         QString::fromUtf8("Super+Shift+V is unavailable: no way."),
          {}},
+        {advised, true, QString::fromUtf8("Super+Shift+V is unavailable: no way. Bind it"), {}},
     };
     for (const auto& r : rows) {
         Harness h(r.shortcut, r.tray);
@@ -130,10 +135,21 @@ TEST(Launch, APendingRegistrationIsAnnouncedWhenTheDesktopAnswers) {
     Harness h(RegistrationResult::waiting());
     EXPECT_TRUE(h.notes.delivered.empty());
     h.shortcut->change(RegistrationResult::bound("Meta+Shift+V"));
-    EXPECT_EQ(h.notes.delivered, (std::vector<Note>{{"Purlo", "Ready! Press \u2318\u21E7V to clean clipboard"}}));
+    EXPECT_EQ(h.notes.delivered, (std::vector<Note>{{"Purlo", "Ready! Press Meta+Shift+V to clean clipboard"}}));
     EXPECT_EQ(h.tray->toolTip, QString::fromUtf8("Purlo \u2014 Meta+Shift+V cleans the clipboard"));
+    h.tray->click(QSystemTrayIcon::Trigger);
+    EXPECT_EQ(h.delegate->popover()->findChild<QLabel*>(QStringLiteral("hint"))->text(),
+              QStringLiteral("Press Meta+Shift+V to clean clipboard"));
     for (const QTimer* wait : h.delegate->findChildren<QTimer*>())
         EXPECT_FALSE(wait->isActive()) << "an answer in time leaves no second announcement pending";
+}
+
+// Without a tray nothing on screen says Purlo runs: it is said once.
+TEST(Launch, NoTrayIsSaidOnce) {
+    Harness h(RegistrationResult::bound(), false);
+    for (int i = 0; i < 3; ++i) QCoreApplication::processEvents();
+    ASSERT_EQ(h.notes.delivered.size(), 2u);
+    EXPECT_EQ(h.notes.delivered[1], (Note{"Purlo", "no tray here"}));
 }
 
 TEST(Clicks, PanelIsMadeOnTheFirstLeftClickAndReused) {

@@ -1,6 +1,7 @@
 // Which shortcut and clipboard each kind of session gets, over the
 // environment and what the compositor offers.
 #include "desktop/session.hpp"
+#include "desktop/desktop_binding.hpp"
 
 #include <gtest/gtest.h>
 
@@ -39,6 +40,24 @@ TEST(Session, EachDesktopGetsTheWaysThatWorkThere) {
     }
     // Qt on a platform without a desktop (tests, a bad QT_QPA_PLATFORM).
     EXPECT_EQ(planFor({"x11", "", ":0", "offscreen"}, "offscreen", false), (Plan{S::None, C::Qt}));
+}
+
+// Where the desktop itself runs `purlo --clean` on the chord, and which
+// kind of desktop says where to bind it.
+TEST(DesktopBinding, ReadsTheDesktopsOwnWords) {
+    EXPECT_TRUE(isSuperShiftV("<Super><Shift>v") && isSuperShiftV("<Shift><Mod4>V"));
+    EXPECT_FALSE(isSuperShiftV("<Super>v") || isSuperShiftV("<Super><Shift><Alt>v") ||
+                 isSuperShiftV("<Super><Shift>b"));
+    EXPECT_TRUE(runsPurloClean("/usr/bin/purlo --clean") && runsPurloClean("env X=1 purlo --clean"));
+    EXPECT_FALSE(runsPurloClean("purlo") || runsPurloClean("notpurlo --clean") || runsPurloClean("purlo-clean"));
+    EXPECT_TRUE(swayConfigBindsClean("set $mod Mod4\nbindsym --release $mod+Shift+v exec purlo --clean\n"));
+    EXPECT_TRUE(swayConfigBindsClean("bindsym Shift+Mod4+V exec /usr/bin/purlo --clean"));
+    EXPECT_FALSE(swayConfigBindsClean("bindsym Mod4+v exec purlo --clean\nbindsym Mod4+Shift+v exec foot"));
+    EXPECT_EQ(desktopKindOf({"ubuntu:GNOME", "", false}), DesktopKind::KeyboardSettings);
+    EXPECT_EQ(desktopKindOf({"", "/run/user/1000/sway-ipc.sock", false}), DesktopKind::Sway);
+    EXPECT_EQ(desktopKindOf({"", "", true}), DesktopKind::WindowManager);
+    EXPECT_EQ(desktopKindOf({"", "", false}), DesktopKind::Unknown);
+    EXPECT_TRUE(offersShortcutPortal("KDE") && !offersShortcutPortal("sway"));
 }
 
 }  // namespace

@@ -26,7 +26,7 @@
 # one and exits 125. Otherwise it exits with COMMAND's status. Whatever it
 # started is stopped when it ends, whichever way it ends.
 #
-# Exported for COMMAND: DISPLAY, WAYLAND_DISPLAY and SWAYSOCK (--sway), HOME, XDG_RUNTIME_DIR, XDG_CONFIG_HOME,
+# Exported for COMMAND: DISPLAY, WAYLAND_DISPLAY, SWAYSOCK and PURLO_SWAY_CONFIG (--sway), HOME, XDG_RUNTIME_DIR, XDG_CONFIG_HOME,
 # XDG_DATA_HOME, XDG_CACHE_HOME, TMPDIR, DBUS_SESSION_BUS_ADDRESS, QT_QPA_PLATFORM=xcb,
 # PURLO_HARNESS_DIR (scratch space, removed afterwards), PURLO_E2E_LIB (the
 # helper scripts), PURLO_SELECTION_OWNER (prints a selection's owner window),
@@ -188,7 +188,7 @@ EOF
         sleep 0.02
     done
     read -r WAYLAND_DISPLAY DISPLAY SWAYSOCK <"$ready"
-    export WAYLAND_DISPLAY DISPLAY SWAYSOCK
+    export WAYLAND_DISPLAY DISPLAY SWAYSOCK XDG_CURRENT_DESKTOP=sway PURLO_SWAY_CONFIG="$logs/sway.config"
 }
 
 start_mutter() {

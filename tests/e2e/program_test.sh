@@ -56,7 +56,7 @@ docked() {
 }
 until_ok 10 docked; check "the icon docks in the tray" $? "$(cat "$work/purlo.err")"
 until_ok 5 bash -c '(( $(dunstctl count displayed) + $(dunstctl count history) >= 1 ))'
-notes | grep -qxF "Purlo|Ready! Press ⌘⇧V to clean clipboard"; check "the launch notification" $? "$(notes)"
+notes | grep -qxF "Purlo|Ready! Press Super+Shift+V to clean clipboard"; check "the launch notification" $? "$(notes)"
 
 # A plain owner: cleaned, one plain-text representation, one notification.
 own_text $'  See  https://host/a?id=1&utm_source=mail\n\nand https://host/b?fbclid=9 '
@@ -143,12 +143,12 @@ own_text "moved  v"
 press_until "moved v"; check "the shortcut follows V to keycode $spare" $? "$(clip)"
 
 xmodmap -e "keycode $spare ="
-until_ok 5 noted "Purlo|⌘⇧V is unavailable: the keyboard layout has no V key. Bind Super+Shift+V to “purlo --clean” in the desktop’s keyboard settings"
+until_ok 5 noted "Purlo|Super+Shift+V is unavailable: the keyboard layout has no V key. Bind Super+Shift+V to “purlo --clean” in the window manager’s key bindings, or with xbindkeys"
 check "a layout without V is reported" $? "$(notes | tail -n 2)"
 before=$(notes_total)
 xmodmap -e "keycode $spare = v V"
 until_ok 5 bash -c '(( $(dunstctl count displayed) + $(dunstctl count history) > $0 ))' "$before"
-[[ $(notes | tail -n 1) == "Purlo|Ready! Press ⌘⇧V to clean clipboard" ]]; check "V's return is reported" $? "$(notes | tail -n 1)"
+[[ $(notes | tail -n 1) == "Purlo|Ready! Press Super+Shift+V to clean clipboard" ]]; check "V's return is reported" $? "$(notes | tail -n 1)"
 restore=(-e "keycode $spare ="); for k in $old_v; do restore+=(-e "keycode $k = v V"); done
 xmodmap "${restore[@]}"
 # A layout chosen through XKB (setxkbmap) is announced through XKB alone;
@@ -262,7 +262,7 @@ before=$(notes_total)
 "$purlo" 2>"$work/purlo2.err" &
 purlo_pid=$!
 until_ok 10 bash -c '(( $(dunstctl count displayed) + $(dunstctl count history) > $0 ))' "$before"
-notes | tail -n 1 | grep -qxF "Purlo|⌘⇧V is unavailable: another program uses it"
+notes | tail -n 1 | grep -qxF "Purlo|Super+Shift+V is unavailable: another program uses it"
 check "a taken combination is reported at launch" $? "$(notes | tail -n 1) $(cat "$work/purlo2.err")"
 kill $xbk $purlo_pid 2>/dev/null
 

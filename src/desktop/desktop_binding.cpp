@@ -1,0 +1,253 @@
+#include "desktop/desktop_binding.hpp"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QProcessEnvironment>
+
+#include <algorithm>
+#include <cctype>
+#include <map>
+#include <optional>
+#include <set>
+#include <sstream>
+#include <vector>
+
+namespace purlo {
+namespace {
+
+std::string lower(std::string_view s) {
+    std::string out(s);
+    std::transform(out.begin(), out.end(), out.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+    return out;
+}
+
+std::vector<std::string> split(std::string_view s, char by) {
+    std::vector<std::string> out;
+    std::string part;
+    std::istringstream in{std::string(s)};
+    while (std::getline(in, part, by)) out.push_back(part);
+    return out;
+}
+
+std::vector<std::string> words(std::string_view s) {
+    std::vector<std::string> out;
+    std::istringstream in{std::string(s)};
+    for (std::string w; in >> w;) out.push_back(w);
+    return out;
+}
+
+bool hasDesktop(std::string_view currentDesktop, std::string_view name) {
+    for (const std::string& d : split(currentDesktop, ':'))
+        if (lower(d) == lower(name)) return true;
+    return false;
+}
+
+// What a desktop tool prints, or nullopt when it is missing, fails or takes
+// longer than a start may wait.
+std::optional<QByteArray> output(const QString& program, const QStringList& args) {
+    QProcess p;
+    p.start(program, args);
+    if (!p.waitForFinished(2000)) {
+        p.kill();
+        p.waitForFinished(500);
+        return std::nullopt;
+    }
+    if (p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) return std::nullopt;
+    return p.readAllStandardOutput();
+}
+
+// GVariant's text form of a string or an array of strings: the quoted parts.
+std::vector<std::string> quoted(const QByteArray& text) {
+    std::vector<std::string> out;
+    std::optional<std::string> current;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (!current) {
+            if (c == '\'') current.emplace();
+        } else if (c == '\\' && i + 1 < text.size()) {
+            *current += text[++i];
+        } else if (c == '\'') {
+            out.push_back(std::move(*current));
+            current.reset();
+        } else {
+            *current += c;
+        }
+    }
+    return out;
+}
+
+// GNOME keeps its custom shortcuts, the ones Settings → Keyboard makes, in
+// GSettings.
+bool gnomeBindsClean() {
+    const QString keys = QStringLiteral("org.gnome.settings-daemon.plugins.media-keys");
+    const auto list =
+        output(QStringLiteral("gsettings"), {QStringLiteral("get"), keys, QStringLiteral("custom-keybindings")});
+    if (!list) return false;
+    for (const std::string& path : quoted(*list)) {
+        const QString schema = keys + QStringLiteral(".custom-keybinding:") + QString::fromStdString(path);
+        const auto command =
+            output(QStringLiteral("gsettings"), {QStringLiteral("get"), schema, QStringLiteral("command")});
+        const auto binding =
+            output(QStringLiteral("gsettings"), {QStringLiteral("get"), schema, QStringLiteral("binding")});
+        if (!command || !binding) continue;
+        const auto c = quoted(*command), b = quoted(*binding);
+        if (!c.empty() && !b.empty() && runsPurloClean(c.front()) && isSuperShiftV(b.front())) return true;
+    }
+    return false;
+}
+
+// sway tells its configuration over its IPC socket.
+bool swayBindsClean(const std::string& swaySocket) {
+    QStringList args = {QStringLiteral("-t"), QStringLiteral("get_config"), QStringLiteral("-r")};
+    if (!swaySocket.empty()) args << QStringLiteral("-s") << QString::fromStdString(swaySocket);
+    const auto reply = output(QStringLiteral("swaymsg"), args);
+    if (!reply) return false;
+    const std::string config =
+        QJsonDocument::fromJson(*reply).object().value(QStringLiteral("config")).toString().toStdString();
+    return swayConfigBindsClean(config);
+}
+
+class DesktopBindingShortcut final : public ShortcutBackend {
+public:
+    DesktopBindingShortcut(std::unique_ptr<ShortcutBackend> inner, DesktopFacts desktop)
+        : inner_(std::move(inner)), desktop_(std::move(desktop)), kind_(desktopKindOf(desktop_)) {
+        inner_->setParent(this);
+        connect(inner_.get(), &ShortcutBackend::activated, this, &ShortcutBackend::activated);
+        connect(inner_.get(), &ShortcutBackend::registrationChanged, this,
+                [this](const RegistrationResult& now) { emit registrationChanged(settle(now)); });
+    }
+    ~DesktopBindingShortcut() override { inner_.release(); }  // a child: it goes with us
+
+    RegistrationResult registerShortcut(ShortcutId id) override { return settle(inner_->registerShortcut(id)); }
+    const char* name() const override { return inner_->name(); }
+
+private:
+    RegistrationResult settle(RegistrationResult r) const {
+        if (r.ok || r.pending) return r;
+        // The desktop's own binding also holds the chord on X11, where our
+        // grab then finds it taken.
+        if (boundByDesktop()) return RegistrationResult::bound();
+        if (r.taken) return r;
+        if (std::string_view(inner_->name()) == "portal" && !offersShortcutPortal(desktop_.currentDesktop))
+            r.reason = "the desktop offers no global shortcuts";
+        r.advice = bindingAdvice(kind_);
+        return r;
+    }
+
+    bool boundByDesktop() const {
+        if (kind_ == DesktopKind::Sway) return swayBindsClean(desktop_.swaySocket);
+        if (hasDesktop(desktop_.currentDesktop, "GNOME")) return gnomeBindsClean();
+        return false;
+    }
+
+    std::unique_ptr<ShortcutBackend> inner_;
+    DesktopFacts desktop_;
+    DesktopKind kind_;
+};
+
+}  // namespace
+
+DesktopKind desktopKindOf(const DesktopFacts& desktop) {
+    const std::string& currentDesktop = desktop.currentDesktop;
+    for (const char* name : {"GNOME", "KDE", "XFCE", "MATE", "X-Cinnamon", "Cinnamon", "LXQt", "LXDE", "Budgie",
+                             "Unity", "Pantheon", "Deepin"})
+        if (hasDesktop(currentDesktop, name)) return DesktopKind::KeyboardSettings;
+    if (hasDesktop(currentDesktop, "Hyprland")) return DesktopKind::Hyprland;
+    if (hasDesktop(currentDesktop, "labwc")) return DesktopKind::Labwc;
+    if (hasDesktop(currentDesktop, "sway") || !desktop.swaySocket.empty()) return DesktopKind::Sway;
+    return desktop.x11 ? DesktopKind::WindowManager : DesktopKind::Unknown;
+}
+
+bool offersShortcutPortal(std::string_view currentDesktop) {
+    return hasDesktop(currentDesktop, "GNOME") || hasDesktop(currentDesktop, "KDE") ||
+           hasDesktop(currentDesktop, "Hyprland");
+}
+
+std::string bindingAdvice(DesktopKind kind) {
+    switch (kind) {
+        case DesktopKind::KeyboardSettings:
+            return "Bind Super+Shift+V to \u201Cpurlo --clean\u201D in the desktop\u2019s keyboard settings";
+        case DesktopKind::Sway:
+            return "Add \u201Cbindsym Mod4+Shift+v exec purlo --clean\u201D to sway\u2019s configuration";
+        case DesktopKind::Hyprland:
+            return "Add \u201Cbind = SUPER SHIFT, V, exec, purlo --clean\u201D to hyprland.conf";
+        case DesktopKind::Labwc:
+            return "Add a keybind of W-S-v running \u201Cpurlo --clean\u201D to labwc\u2019s rc.xml";
+        case DesktopKind::WindowManager:
+            return "Bind Super+Shift+V to \u201Cpurlo --clean\u201D in the window manager\u2019s key bindings, or with "
+                   "xbindkeys";
+        case DesktopKind::Unknown: break;
+    }
+    return "This desktop binds no keys for programs: run \u201Cpurlo --clean\u201D to clean the clipboard";
+}
+
+std::string noTrayAdvice(std::string_view currentDesktop) {
+    const std::string quit = " Quit it with \u201Cpkill -x purlo\u201D.";
+    if (hasDesktop(currentDesktop, "GNOME"))
+        return "No tray shows Purlo\u2019s icon: enable the AppIndicator extension in Extensions." + quit;
+    return "No tray shows Purlo\u2019s icon; it appears when a panel with a tray starts." + quit;
+}
+
+bool isSuperShiftV(std::string_view accelerator) {
+    std::set<std::string> mods;
+    std::string_view rest = accelerator;
+    while (!rest.empty() && rest.front() == '<') {
+        const auto end = rest.find('>');
+        if (end == std::string_view::npos) return false;
+        std::string mod = lower(rest.substr(1, end - 1));
+        mods.insert(mod == "mod4" ? "super" : mod);
+        rest.remove_prefix(end + 1);
+    }
+    return mods == std::set<std::string>{"super", "shift"} && lower(rest) == "v";
+}
+
+bool isSuperShiftVCombo(std::string_view combo) {
+    std::vector<std::string> parts = split(lower(combo), '+');
+    if (parts.size() != 3 || parts.back() != "v") return false;
+    parts.pop_back();
+    std::set<std::string> mods(parts.begin(), parts.end());
+    return mods == std::set<std::string>{"mod4", "shift"};
+}
+
+bool runsPurloClean(std::string_view command) {
+    const std::vector<std::string> w = words(command);
+    for (std::size_t i = 0; i + 1 < w.size(); ++i) {
+        const std::string program = w[i].substr(w[i].rfind('/') + 1);
+        if (program == "purlo" && w[i + 1] == "--clean") return true;
+    }
+    return false;
+}
+
+bool swayConfigBindsClean(std::string_view config) {
+    std::map<std::string, std::string> vars;
+    for (const std::string& line : split(config, '\n')) {
+        std::vector<std::string> w = words(line);
+        if (w.size() >= 3 && w[0] == "set" && w[1].starts_with('$')) vars[w[1]] = w[2];
+        if (w.empty() || w[0] != "bindsym") continue;
+        std::size_t at = 1;
+        while (at < w.size() && w[at].starts_with("--")) ++at;  // --release, --locked, ...
+        if (at + 1 >= w.size()) continue;
+        std::string combo;
+        for (const std::string& part : split(w[at], '+')) {
+            const auto var = vars.find(part);
+            combo += (combo.empty() ? "" : "+") + (var != vars.end() ? var->second : part);
+        }
+        std::string command;
+        for (std::size_t i = at + 1; i < w.size(); ++i) command += w[i] + ' ';
+        if (isSuperShiftVCombo(combo) && w[at + 1] == "exec" && runsPurloClean(command)) return true;
+    }
+    return false;
+}
+
+std::unique_ptr<ShortcutBackend> withDesktopBinding(std::unique_ptr<ShortcutBackend> inner, DesktopFacts desktop) {
+    return std::make_unique<DesktopBindingShortcut>(std::move(inner), std::move(desktop));
+}
+
+DesktopFacts desktopFromEnvironment() {
+    const QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    return {env.value(QStringLiteral("XDG_CURRENT_DESKTOP")).toStdString(),
+            env.value(QStringLiteral("SWAYSOCK")).toStdString(), false};
+}
+
+}  // namespace purlo
