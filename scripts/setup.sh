@@ -18,7 +18,8 @@ build_pkgs=(
   librsvg2-bin
 )
 # The test harness also calls gdbus and python3; xfsettingsd is the
-# clipboard manager Purlo hands its text to on the way out; sway and KWin
+# clipboard manager Purlo hands its text to on the way out, xfce4-clipman
+# one that keeps it without answering; sway and KWin
 # are the Wayland compositors the harness runs headless, wtype presses keys
 # on sway, and ss (iproute2) shows what a compositor has queued for a client;
 # mutter is GNOME's compositor, whose seat the harness gives a keyboard
@@ -31,7 +32,7 @@ test_pkgs=(
   xvfb xauth x11-utils x11-xserver-utils xclip xdotool xbindkeys trayer dunst dbus dbus-x11 libnotify-bin libglib2.0-bin
   perl python3 time
   desktop-file-utils appstream dpkg-dev file groff-base
-  xfce4-settings dbus-bin
+  xfce4-settings xfce4-clipman dbus-bin
   sway xwayland wl-clipboard wtype iproute2
   kwin-wayland xdg-desktop-portal xdg-desktop-portal-kde plasma-wayland-protocols
   mutter python3-gi gir1.2-glib-2.0

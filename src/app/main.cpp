@@ -151,6 +151,8 @@ int main(int argc, char** argv) {
     // Whatever still reports on the way out must not reach a delegate that
     // is about to go.
     delegate = nullptr;
+    // The icon goes at once: the hand-over below may wait for a manager.
+    if (appDelegate.statusItem()) appDelegate.statusItem()->hide();
     // A run in progress finishes (its write replaces the clipboard in one
     // step, so it never leaves it empty); runs not yet started are dropped.
     queue.reset();

@@ -21,6 +21,9 @@ public:
     virtual void setIcon(const QIcon& icon) = 0;
     virtual void setToolTip(const QString& text) = 0;
     virtual void show() = 0;
+    // Takes the icon off the tray at once, also when no event loop runs any
+    // more (on the way out).
+    virtual void hide() = 0;
     // The icon's place on screen in global coordinates; empty when the tray
     // does not say (StatusNotifierItem hosts never do).
     virtual QRect geometry() const = 0;

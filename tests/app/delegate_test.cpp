@@ -31,6 +31,7 @@ public:
     void setIcon(const QIcon&) override { events.push_back("icon"); }
     void setToolTip(const QString& t) override { toolTip = t; }
     void show() override { events.push_back("shown"); }
+    void hide() override {}
     QRect geometry() const override { return {100, 0, 22, 22}; }
     void showMessage(const QString&, const QString&) override {}
     void click(QSystemTrayIcon::ActivationReason r) { emit activated(r); }

@@ -241,6 +241,20 @@ if until_ok 10 bash -c '! kill -0 $0 2>/dev/null' "$purlo_pid"; then wait $purlo
 [[ $rc == 0 && $(clip) == "kept after logout" ]]; check "SIGTERM hands the clipboard to the manager" $? "rc=$rc $(clip)"
 kill $manager $owner_pid 2>/dev/null
 
+# A manager that keeps the text without answering Purlo (xfce4-clipman):
+# Purlo waits for it, bounded, but its icon goes at once.
+xfce4-clipman >"$work/clipman.log" 2>&1 & clipman=$!
+until_ok 10 bash -c '[[ $("$PURLO_SELECTION_OWNER" CLIPBOARD_MANAGER) != 0x0 ]]'
+"$purlo" 2>>"$work/purlo.err" &
+purlo_pid=$!
+until_ok 10 docked
+own_text "kept  by  clipman"
+press_until "kept by clipman" && kill -TERM $purlo_pid
+until_ok 2 bash -c '! xwininfo -id "$0" >/dev/null 2>&1' "$icon"; check "the icon goes at once on the way out" $?
+until_ok 10 bash -c '! kill -0 $0 2>/dev/null' "$purlo_pid" && until_ok 5 bash -c '[[ $(timeout 5 xclip -o -selection clipboard) == "kept by clipman" ]]'
+check "xfce4-clipman keeps the cleaned text after Purlo" $? "$(clip)"
+kill $clipman $owner_pid 2>/dev/null
+
 # A tray that starts after purlo (autostart before the panel): the icon
 # docks once it appears.
 kill $PURLO_TRAY_PID; wait $PURLO_TRAY_PID 2>/dev/null

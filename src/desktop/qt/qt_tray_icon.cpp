@@ -1,6 +1,9 @@
 #include "desktop/qt/qt_tray_icon.hpp"
 
+#include <QGuiApplication>
 #include <QSystemTrayIcon>
+
+#include <xcb/xcb.h>
 
 namespace purlo {
 
@@ -14,6 +17,15 @@ bool QtTrayIcon::isAvailable() const { return QSystemTrayIcon::isSystemTrayAvail
 void QtTrayIcon::setIcon(const QIcon& icon) { tray_->setIcon(icon); }
 void QtTrayIcon::setToolTip(const QString& text) { tray_->setToolTip(text); }
 void QtTrayIcon::show() { tray_->show(); }
+
+void QtTrayIcon::hide() {
+    tray_->hide();
+    // Qt sends what the hide asked of the X server when its event loop next
+    // turns; on the way out none will.
+    auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
+    auto* x11 = app ? app->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    if (xcb_connection_t* c = x11 ? x11->connection() : nullptr) xcb_flush(c);
+}
 QRect QtTrayIcon::geometry() const { return tray_->geometry(); }
 
 void QtTrayIcon::showMessage(const QString& title, const QString& body) {

@@ -18,6 +18,7 @@ public:
     void setIcon(const QIcon& icon) override;
     void setToolTip(const QString& text) override;
     void show() override;
+    void hide() override;
     QRect geometry() const override;
     void showMessage(const QString& title, const QString& body) override;
 

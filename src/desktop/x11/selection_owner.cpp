@@ -85,6 +85,7 @@ void X11SelectionOwner::handle(xcb_generic_event_t* e) {
             std::lock_guard lock(mutex_);
             // A loss older than our latest claim belongs to an earlier one.
             if (clear->selection == atom_.clipboard && clear->time >= ownedSince_) text_.reset();
+            changed_.notify_all();
             break;
         }
         case XCB_PROPERTY_NOTIFY: {
@@ -256,7 +257,10 @@ bool X11SelectionOwner::handOver(std::chrono::milliseconds limit) {
     saveAnswered_ = false;
     xcb_convert_selection(c_, window_, atom_.manager, atom_.saveTargets, atom_.saveProperty, ownedSince_);
     xcb_flush(c_);
-    return changed_.wait_for(lock, limit, [&] { return saveAnswered_; }) && saved_;
+    // A manager that takes the clipboard over itself (parcellite, diodon)
+    // answers by that alone.
+    if (!changed_.wait_for(lock, limit, [&] { return saveAnswered_ || !text_; })) return false;
+    return saveAnswered_ ? saved_ : true;
 }
 
 }  // namespace purlo
