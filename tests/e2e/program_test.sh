@@ -170,6 +170,27 @@ kill -CONT $owner_pid 2>/dev/null; kill $owner_pid 2>/dev/null
 own_text "live  text"
 press_until "live text"; check "a stalled owner does not block the next press" $? "$(clip)"
 
+# An owner that pauses halfway through a large text (a busy machine, a
+# debugger) is reported at the deadline, and lives on: it is stopped once
+# it has written a megabyte of the transfer to the X server.
+{ printf 'paused  '; head -c 40000000 /dev/zero | tr '\0' p; } >"$work/paused"
+{ printf 'paused '; head -c 40000000 /dev/zero | tr '\0' p; } >"$work/paused.clean"
+own_file "$work/paused"
+stalls() { notes | grep -cxF "Purlo|The program holding the clipboard did not answer"; }
+more_stalls() { (($(stalls) > $1)); }
+stalled=$(stalls) before=$(awk '/^wchar/ { print $2 }' "/proc/$owner_pid/io")
+xdotool key super+shift+v
+until_ok 10 bash -c '(( $(awk "/^wchar/ { print \$2 }" /proc/$0/io) > $1 + 1000000 ))' "$owner_pid" "$before" &&
+    kill -STOP $owner_pid && until_ok 10 more_stalls "$stalled"
+rc=$?
+kill -CONT $owner_pid
+# Purlo takes the rest unread; the owner is then free for the next press.
+((rc == 0)) && until_ok 60 bash -c 'timeout 20 xclip -o -selection clipboard | cmp -s - "$0"' "$work/paused" && kill -0 $owner_pid
+check "an owner paused mid-transfer is reported and lives on" $? "rc=$rc alive=$(kill -0 $owner_pid && echo y) clip=$(clip | head -c 20) size=$(clip | wc -c)"
+xdotool key super+shift+v
+until_ok 60 bash -c 'timeout 20 xclip -o -selection clipboard | cmp -s - "$0"' "$work/paused.clean"
+check "the next press cleans its text" $?
+
 # A burst of presses: one cleaning notification on screen, replaced, not
 # a pile of them.
 before=$(notes_total)

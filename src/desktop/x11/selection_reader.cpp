@@ -5,13 +5,17 @@
 
 #include <xcb/xcb.h>
 
+#include <fcntl.h>
 #include <poll.h>
+#include <unistd.h>
 
 #include <cerrno>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -26,6 +30,8 @@ constexpr std::size_t kMaxBytes = text::kMaxBytes;
 // takes (a busy machine, a large INCR transfer): the reader's patience runs
 // for each answer anew, and only this bounds the whole transfer.
 constexpr auto kMaxTransferTime = std::chrono::seconds(30);
+// Owners stalled mid-transfer whose rest is still taken in the background.
+constexpr std::size_t kMaxDrains = 8;
 
 using xcb::intern;
 using xcb::Reply;
@@ -40,10 +46,12 @@ class Transfer {
 public:
     enum class Status { Ok, Refused, TimedOut, TooLarge, Failed };
 
-    Transfer(xcb_connection_t* c, xcb_window_t root, const Atoms& atoms, std::chrono::milliseconds patience)
+    Transfer(xcb_connection_t* c, xcb_window_t root, const Atoms& atoms, std::chrono::milliseconds patience,
+             std::function<void(xcb_generic_event_t*)> others)
         : c_(c),
           atoms_(atoms),
           patience_(patience),
+          others_(std::move(others)),
           giveUp_(Clock::now() + kMaxTransferTime),
           window_(xcb_generate_id(c)) {
         const uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
@@ -64,6 +72,10 @@ public:
         keepWindow_ = true;
         return window_;
     }
+
+    // True when the owner stalled between two INCR pieces: it still means
+    // to send the rest, and waits for us to take it.
+    bool pausedMidway() const { return paused_; }
 
     // Asks the owner for `target`; `data` and `type` receive the answer.
     Status convert(xcb_atom_t target, std::string& data, xcb_atom_t& type) {
@@ -92,6 +104,10 @@ public:
         data.clear();
         for (;;) {
             const Status piece = waitForPiece();
+            if (piece == Status::TimedOut) {
+                paused_ = true;
+                return piece;
+            }
             if (piece != Status::Ok) return abandon(piece);
             std::string chunk;
             const Status got = take(chunk, type, format);
@@ -176,6 +192,7 @@ private:
             // the queue comes before the socket.
             while (xcb_generic_event_t* e = xcb_poll_for_event(c_)) {
                 const bool hit = matches(e);
+                if (!hit && others_) others_(e);
                 std::free(e);
                 if (hit) return Status::Ok;
             }
@@ -190,10 +207,12 @@ private:
     xcb_connection_t* c_;
     const Atoms& atoms_;
     std::chrono::milliseconds patience_;
+    std::function<void(xcb_generic_event_t*)> others_;
     Clock::time_point giveUp_;
     xcb_window_t window_;
     bool keepWindow_ = false;
     bool abandoned_ = false;
+    bool paused_ = false;
 };
 
 }  // namespace
@@ -201,7 +220,88 @@ private:
 X11SelectionReader::X11SelectionReader(std::string display) : display_(std::move(display)) {}
 
 X11SelectionReader::~X11SelectionReader() {
+    if (drainer_.joinable()) {
+        {
+            std::lock_guard lock(mutex_);
+            stopping_ = true;
+        }
+        drainsChanged_.notify_all();
+        (void)!write(wake_[1], "x", 1);
+        drainer_.join();
+    }
+    for (int fd : wake_)
+        if (fd >= 0) close(fd);
     if (connection_) xcb_disconnect(connection_);  // takes the kept windows along
+}
+
+void X11SelectionReader::drain(unsigned window) {
+    drains_.push_back({window, Clock::now()});
+    // Bounded: after this many stalled owners the oldest is let go after all.
+    if (drains_.size() > kMaxDrains) {
+        xcb_destroy_window(connection_, drains_.front().window);
+        drains_.erase(drains_.begin());
+    }
+    if (!drainer_.joinable() && pipe2(wake_, O_CLOEXEC) == 0) drainer_ = std::thread([this] { drainLoop(); });
+    drainsChanged_.notify_all();
+}
+
+// While no read runs, the owner's pieces for the windows being drained come
+// to this thread; during a read, its transfer hands them over.
+void X11SelectionReader::drainLoop() {
+    std::unique_lock lock(mutex_);
+    while (!stopping_) {
+        if (drains_.empty() || !connection_) {
+            drainsChanged_.wait(lock);
+            continue;
+        }
+        pollfd fds[2] = {{xcb_get_file_descriptor(connection_), POLLIN, 0}, {wake_[0], POLLIN, 0}};
+        lock.unlock();
+        poll(fds, 2, 1000);
+        lock.lock();
+        if (stopping_ || !connection_) continue;
+        while (xcb_generic_event_t* e = xcb_poll_for_event(connection_)) {
+            takeDrained(e);
+            std::free(e);
+        }
+        const auto now = Clock::now();
+        std::erase_if(drains_, [&](const Drain& d) {
+            // An owner silent this long has given up or died: the window goes.
+            if (now - d.lastPiece < kMaxTransferTime) return false;
+            xcb_destroy_window(connection_, d.window);
+            return true;
+        });
+        xcb_flush(connection_);
+    }
+}
+
+// A piece an owner sent to a window being drained: taken unread, which asks
+// for the next; the closing empty piece ends the owner's transfer, and the
+// window goes.
+void X11SelectionReader::takeDrained(xcb_generic_event_t* e) {
+    if ((e->response_type & 0x7f) != XCB_PROPERTY_NOTIFY) return;
+    auto* n = reinterpret_cast<xcb_property_notify_event_t*>(e);
+    if (n->atom != propertyAtom_ || n->state != XCB_PROPERTY_NEW_VALUE) return;
+    const auto d = std::find_if(drains_.begin(), drains_.end(), [&](const Drain& d) { return d.window == n->window; });
+    if (d == drains_.end()) return;
+    Reply<xcb_get_property_reply_t> r(xcb_get_property_reply(
+        connection_, xcb_get_property(connection_, 0, n->window, propertyAtom_, XCB_GET_PROPERTY_TYPE_ANY, 0, 0),
+        nullptr));
+    if (r && r->bytes_after == 0) {
+        xcb_destroy_window(connection_, d->window);
+        drains_.erase(d);
+    } else {
+        xcb_delete_property(connection_, n->window, propertyAtom_);
+        d->lastPiece = Clock::now();
+    }
+    xcb_flush(connection_);
+}
+
+void X11SelectionReader::giveUp(std::optional<unsigned> window, bool pausedMidway) {
+    if (window && pausedMidway) {
+        drain(*window);
+    } else {
+        keep(window);
+    }
 }
 
 void X11SelectionReader::keep(std::optional<unsigned> window) {
@@ -220,6 +320,7 @@ bool X11SelectionReader::connect() {
         xcb_disconnect(connection_);
         connection_ = nullptr;
         kept_.clear();  // they went with the old connection
+        drains_.clear();
     }
     xcb_connection_t* c = xcb_connect(display_.empty() ? nullptr : display_.c_str(), nullptr);
     if (xcb_connection_has_error(c)) {
@@ -230,6 +331,7 @@ bool X11SelectionReader::connect() {
     root_ = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
     clipboardAtom_ = intern(c, "CLIPBOARD");
     compoundText_ = intern(c, "COMPOUND_TEXT");
+    propertyAtom_ = intern(c, "PURLO_SELECTION");
     forms_.clear();
     for (const text::Form& form : text::kReadOrder) {
         const std::string name(form.name);
@@ -256,8 +358,8 @@ X11SelectionReader::Result X11SelectionReader::readText() {
     if (!owner) return {Outcome::Failed, {}};
     if (owner->owner == XCB_NONE) return {Outcome::NoOwner, {}};
 
-    const Atoms atoms{clipboardAtom_, intern(c, "TARGETS"), intern(c, "INCR"), intern(c, "PURLO_SELECTION")};
-    Transfer transfer(c, root_, atoms, text::kAnswerTime);
+    const Atoms atoms{clipboardAtom_, intern(c, "TARGETS"), intern(c, "INCR"), propertyAtom_};
+    Transfer transfer(c, root_, atoms, text::kAnswerTime, [this](xcb_generic_event_t* e) { takeDrained(e); });
     const auto atomOf = [&](std::string_view name) {
         for (const auto& [atom, known] : forms_)
             if (known == name) return atom;
@@ -283,7 +385,9 @@ X11SelectionReader::Result X11SelectionReader::readText() {
             // An old owner that cannot list its targets: just ask for text.
             order = {{"UTF8_STRING", text::Encoding::Utf8}, {"STRING", text::Encoding::Latin1}};
             break;
-        case Transfer::Status::TimedOut: keep(transfer.keepWindow()); return {Outcome::TimedOut, {}};
+        case Transfer::Status::TimedOut:
+            giveUp(transfer.keepWindow(), transfer.pausedMidway());
+            return {Outcome::TimedOut, {}};
         case Transfer::Status::TooLarge: return {Outcome::TooLarge, {}};
         case Transfer::Status::Failed: return {Outcome::Failed, {}};
     }
@@ -300,7 +404,9 @@ X11SelectionReader::Result X11SelectionReader::readText() {
                 return {Outcome::Text, std::move(*decoded)};
             }
             case Transfer::Status::Refused: continue;
-            case Transfer::Status::TimedOut: keep(transfer.keepWindow()); return {Outcome::TimedOut, {}};
+            case Transfer::Status::TimedOut:
+                giveUp(transfer.keepWindow(), transfer.pausedMidway());
+                return {Outcome::TimedOut, {}};
             case Transfer::Status::TooLarge: return {Outcome::TooLarge, {}};
             case Transfer::Status::Failed: return {Outcome::Failed, {}};
         }

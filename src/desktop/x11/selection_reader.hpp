@@ -8,13 +8,17 @@
 // speaks ICCCM selection transfers itself (TARGETS, then a text target, INCR
 // included) on any thread.
 
+#include <xcb/xcb.h>
+
 #include <chrono>
+#include <condition_variable>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
-struct xcb_connection_t;
+#include <xcb/xcb.h>
 
 namespace purlo {
 
@@ -41,8 +45,14 @@ public:
     Result readText();
 
 private:
-    bool connect();                             // with mutex_ held
-    void keep(std::optional<unsigned> window);  // with mutex_ held
+    // With mutex_ held.
+    bool connect();
+    // A read given up on at the deadline: its window stays for the owner.
+    void giveUp(std::optional<unsigned> window, bool pausedMidway);
+    void keep(std::optional<unsigned> window);
+    void drain(unsigned window);
+    void takeDrained(xcb_generic_event_t* e);
+    void drainLoop();
 
     std::string display_;
     std::mutex mutex_;
@@ -52,6 +62,20 @@ private:
     unsigned compoundText_ = 0;
     std::vector<std::pair<unsigned, std::string>> forms_;  // the text forms, as atoms
     std::vector<unsigned> kept_;                           // requestor windows of reads given up on
+    unsigned propertyAtom_ = 0;
+
+    // Owners that stalled between two pieces of a large text still wait for
+    // us to take the rest; stopping would leave them stuck, and destroying
+    // the window kills xclip (BadWindow) and the user's clipboard with it.
+    struct Drain {
+        unsigned window;
+        std::chrono::steady_clock::time_point lastPiece;
+    };
+    std::vector<Drain> drains_;
+    std::condition_variable drainsChanged_;
+    std::thread drainer_;  // started by the first stall
+    int wake_[2] = {-1, -1};
+    bool stopping_ = false;
 };
 
 }  // namespace purlo
