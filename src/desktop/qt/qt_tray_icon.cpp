@@ -1,5 +1,6 @@
 #include "desktop/qt/qt_tray_icon.hpp"
 
+#include <QMenu>
 #include <QSystemTrayIcon>
 
 namespace purlo {
@@ -13,6 +14,15 @@ QtTrayIcon::~QtTrayIcon() = default;
 bool QtTrayIcon::isAvailable() const { return QSystemTrayIcon::isSystemTrayAvailable(); }
 void QtTrayIcon::setIcon(const QIcon& icon) { tray_->setIcon(icon); }
 void QtTrayIcon::setToolTip(const QString& text) { tray_->setToolTip(text); }
+
+void QtTrayIcon::setMenu(QMenu* menu) {
+    // Qt exports the menu over D-Bus (a platform menu) only for a
+    // StatusNotifierItem, whose host draws it. An X11 tray leaves it to us,
+    // and Qt would pop it up there a second time: it does not keep it.
+    tray_->setContextMenu(menu);
+    if (!menu || !menu->platformMenu()) tray_->setContextMenu(nullptr);
+}
+
 void QtTrayIcon::show() { tray_->show(); }
 QRect QtTrayIcon::geometry() const { return tray_->geometry(); }
 

@@ -17,6 +17,7 @@ public:
     bool isAvailable() const override;
     void setIcon(const QIcon& icon) override;
     void setToolTip(const QString& text) override;
+    void setMenu(QMenu* menu) override;
     void show() override;
     QRect geometry() const override;
     void showMessage(const QString& title, const QString& body) override;
