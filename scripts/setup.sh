@@ -23,7 +23,8 @@ build_pkgs=(
 # are the Wayland compositors the harness runs headless, wtype presses keys
 # on sway, and ss (iproute2) shows what a compositor has queued for a client;
 # mutter is GNOME's compositor, whose seat the harness gives a keyboard
-# through its remote-desktop interface (from Python, over GObject). The
+# through its remote-desktop interface (from Python, over GObject);
+# xfce4-panel is a StatusNotifier host, which draws the icon's menu itself. The
 # sanitizer and libFuzzer runtimes come separately, below: their package is
 # named after clang's version, which differs between releases.
 test_pkgs=(
@@ -32,7 +33,7 @@ test_pkgs=(
   xvfb xauth x11-utils x11-xserver-utils xclip xdotool xbindkeys trayer dunst dbus dbus-x11 libnotify-bin libglib2.0-bin
   perl python3 time
   desktop-file-utils appstream dpkg-dev file groff-base
-  xfce4-settings xfce4-clipman dbus-bin
+  xfce4-settings xfce4-clipman xfce4-panel dbus-bin
   sway xwayland wl-clipboard wtype iproute2
   kwin-wayland xdg-desktop-portal xdg-desktop-portal-kde plasma-wayland-protocols
   mutter python3-gi gir1.2-glib-2.0

@@ -37,6 +37,9 @@ AppDelegate::AppDelegate(Services services, QObject* parent)
 AppDelegate::~AppDelegate() = default;
 
 void AppDelegate::applicationDidFinishLaunching() {
+    // The menu's one item, handled by the delegate; no keyboard shortcut.
+    connect(statusMenu_->addAction(QStringLiteral("Close")), &QAction::triggered, this, &AppDelegate::closeTool);
+
     // The icon and its click handling. Shown even when no tray runs yet: it
     // docks when one starts (a session's panel often comes up after its
     // autostart programs).
@@ -52,15 +55,11 @@ void AppDelegate::applicationDidFinishLaunching() {
                     showNotification(text(kAppTitle), services_.noTrayAdvice);
             });
         }
+        statusItem_->setMenu(statusMenu_.get());
         statusItem_->setIcon(appIcon());
         statusItem_->setToolTip(text(kToolTip).arg(chord()));
         statusItem_->show();
     }
-
-    // The menu's one item, handled by the delegate; no keyboard shortcut.
-    statusMenu_->addAction(QStringLiteral("Close"));
-    const auto items = statusMenu_->actions();
-    if (!items.isEmpty()) connect(items.first(), &QAction::triggered, this, &AppDelegate::closeTool);
 
     shortcutResult_ = registerGlobalHotkey();
 

@@ -12,6 +12,10 @@
 
 #include <QGuiApplication>
 
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+
 namespace purlo {
 namespace {
 
@@ -35,6 +39,15 @@ xcb_connection_t* qtX11Connection() {
 std::unique_ptr<ShortcutBackend> makeX11Grab() {
     if (xcb_connection_t* connection = qtX11Connection()) return std::make_unique<X11ShortcutBackend>(connection);
     return std::make_unique<NullShortcutBackend>("there is no connection to the X server");
+}
+
+// The X screen of the display Qt was given, whose tray holds the icon.
+int x11Screen(const std::string& display) {
+    char* host = nullptr;
+    int displayNumber = 0, screen = 0;
+    if (!xcb_parse_display(display.c_str(), &host, &displayNumber, &screen)) screen = 0;
+    std::free(host);
+    return screen;
 }
 
 }  // namespace
@@ -67,7 +80,9 @@ Desktop makeDesktop(const SessionFacts& facts, const DesktopFacts& desktop, cons
     DesktopFacts here = desktop;
     here.x11 = sessionOf(facts) == Session::X11;
     d.makeShortcut = [registering, here] { return withDesktopBinding(registering(), here); };
-    d.makeTrayIcon = [] { return std::make_unique<QtTrayIcon>(); };
+    d.makeTrayIcon = [screen = x11Screen(x11Display)] {
+        return std::make_unique<QtTrayIcon>(qtX11Connection(), screen);
+    };
     d.noTrayAdvice = noTrayAdvice(desktop.currentDesktop);
     return d;
 }

@@ -8,6 +8,8 @@
 #include <QString>
 #include <QSystemTrayIcon>
 
+class QMenu;
+
 namespace purlo {
 
 class TrayIcon : public QObject {
@@ -20,6 +22,10 @@ public:
     virtual bool isAvailable() const = 0;
     virtual void setIcon(const QIcon& icon) = 0;
     virtual void setToolTip(const QString& text) = 0;
+    // The menu, for trays that draw it themselves (a StatusNotifier host
+    // reads it over D-Bus); given before show(), as a host reads it when the
+    // icon appears. Other trays leave it to the right click's handler.
+    virtual void setMenu(QMenu* menu) = 0;
     virtual void show() = 0;
     // Takes the icon off the tray at once, also when no event loop runs any
     // more (on the way out).

@@ -30,12 +30,17 @@ public:
     bool isAvailable() const override { return available_; }
     void setIcon(const QIcon&) override { events.push_back("icon"); }
     void setToolTip(const QString& t) override { toolTip = t; }
+    void setMenu(QMenu* m) override {
+        events.push_back("menu");
+        menu = m;
+    }
     void show() override { events.push_back("shown"); }
     void hide() override {}
     QRect geometry() const override { return {100, 0, 22, 22}; }
     void showMessage(const QString&, const QString&) override {}
     void click(QSystemTrayIcon::ActivationReason r) { emit activated(r); }
     QString toolTip;
+    QMenu* menu = nullptr;
 
 private:
     bool available_;
@@ -121,7 +126,10 @@ TEST(Launch, RunsInOrderAndSaysWhetherTheShortcutWorks) {
     };
     for (const auto& r : rows) {
         Harness h(r.shortcut, r.tray);
-        EXPECT_EQ(events, (std::vector<std::string>{"tray made", "icon", "shown", "shortcut registered", "notified"}));
+        EXPECT_EQ(events,
+                  (std::vector<std::string>{"tray made", "menu", "icon", "shown", "shortcut registered", "notified"}));
+        ASSERT_EQ(h.tray->menu, h.delegate->statusMenu());
+        EXPECT_EQ(h.tray->menu->actions().size(), 1) << "Close is in the menu before the tray sees it";
         EXPECT_EQ(h.notes.delivered, (std::vector<Note>{{"Purlo", r.note.toStdString()}}));
         EXPECT_EQ(h.tray->toolTip, r.toolTip.isEmpty() ? r.note : r.toolTip);
         EXPECT_EQ(h.shortcut->registered.id, 1u);

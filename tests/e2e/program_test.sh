@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# The whole tray program on a real X server, tray host and notification
-# daemon (run by harness.sh --tray --notifications). Each press is a real key
-# event from xdotool, each clipboard owner a real program (xclip, clip_owner),
-# and what the user would see is read back from the clipboard and dunst.
+# The whole tray program on a real X server, tray hosts (trayer, and
+# xfce4-panel as a StatusNotifier host) and notification daemon (run by
+# harness.sh --tray --notifications). Each press is a real key event from
+# xdotool, each clipboard owner a real program (xclip, clip_owner), and what
+# the user would see is read back from the clipboard and dunst.
 #   program_test.sh PATH-TO-purlo PATH-TO-clip_owner
 set -u
 purlo=${1:?purlo}
@@ -285,6 +286,35 @@ until_ok 10 grep -q "no system tray yet" "$work/purlo3.err"
 trayer --edge top --align right --widthtype request --height 24 >/dev/null 2>&1 & tray=$!
 until_ok 10 docked; check "the icon docks in a tray that starts later" $? "$(cat "$work/purlo3.err")"
 kill $purlo_pid $tray 2>/dev/null; wait $purlo_pid 2>/dev/null
+
+# A StatusNotifier host that draws the menu itself (xfce4-panel, up before
+# purlo as at a login): its item carries purlo's menu, Activate (the host's
+# left click) shows the panel, and once the host has gone the icon docks in
+# the X tray that follows.
+bus() { gdbus call --session --dest "$1" --object-path "$2" --method "$3" -- "${@:4}" 2>/dev/null; }
+watcher() { bus org.kde.StatusNotifierWatcher /StatusNotifierWatcher org.freedesktop.DBus.Properties.Get org.kde.StatusNotifierWatcher "$1"; }
+hosted() { [[ $(watcher IsStatusNotifierHostRegistered) == "(<true>,)" ]]; }
+item() { watcher RegisteredStatusNotifierItems | cut -s -d"'" -f2 | grep .; }
+mkdir -p "$XDG_CONFIG_HOME/xfce4/xfconf/xfce-perchannel-xml"
+cp "$PURLO_E2E_LIB/xfce4-panel.xml" "$XDG_CONFIG_HOME/xfce4/xfconf/xfce-perchannel-xml/"
+NO_AT_BRIDGE=1 xfce4-panel --disable-wm-check >"$work/xfce4-panel.log" 2>&1 & panel=$!
+until_ok 10 hosted
+"$purlo" 2>"$work/purlo4.err" &
+purlo_pid=$!
+until_ok 10 item >/dev/null; it=$(item); svc=${it%%/*} path=/${it#*/}
+menu=$(bus "$svc" "$path" org.freedesktop.DBus.Properties.Get org.kde.StatusNotifierItem Menu | cut -d"'" -f2)
+close=$(bus "$svc" "$menu" com.canonical.dbusmenu.GetLayout 0 -1 '[]' | sed -n "s/.*<(\([0-9]*\), {[^}]*'label': <'Close'>.*/\1/p")
+[[ -n $close ]]; check "the StatusNotifier item has the menu, with Close" $? "item '$it' menu '$menu'"
+bus "$svc" "$path" org.kde.StatusNotifierItem.Activate 0 0 >/dev/null
+until_ok 5 panel_shown; check "Activate shows the 280x300 panel" $?
+xfce4-panel --quit
+until_ok 10 eval '! watcher IsStatusNotifierHostRegistered >/dev/null'
+trayer --edge top --align right --widthtype request --height 24 >/dev/null 2>&1 & tray=$!
+until_ok 10 docked; check "the icon docks in an X tray once the StatusNotifier host has gone" $?
+bus "$svc" "$menu" com.canonical.dbusmenu.Event "${close:-0}" clicked '<0>' 0 >/dev/null
+if until_ok 5 bash -c '! kill -0 $0 2>/dev/null' "$purlo_pid"; then wait "$purlo_pid"; rc=$?; else rc=timeout; fi
+check "the menu's Close, clicked in the host, quits with status 0" $([[ $rc == 0 ]]; echo $?) "rc=$rc"
+kill $purlo_pid $tray $panel 2>/dev/null; wait $purlo_pid 2>/dev/null
 
 # A combination another client holds: the launch says it is unavailable.
 # xbindkeys says nothing once it has grabbed; its binding running on a real
