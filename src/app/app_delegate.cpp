@@ -78,17 +78,19 @@ void AppDelegate::applicationDidFinishLaunching() {
     registrationWait_->start(kRegistrationWaitMs);
 }
 
-void AppDelegate::showShortcutStatus() {
+void AppDelegate::showShortcutStatus(bool wasLost) {
     if (registrationWait_) registrationWait_->stop();
     const RegistrationResult& r = shortcutResult_;
     QString body, tip;
     if (r.ok) {
-        body = text(kReadyText);
+        body = text(wasLost ? kBackText : kReadyText);
         tip = r.trigger.empty()
                   ? text(kToolTip)
                   : QStringLiteral("Purlo \u2014 %1 cleans the clipboard").arg(QString::fromStdString(r.trigger));
     } else if (r.taken) {
         body = tip = text(kTakenText);
+    } else if (r.pending) {
+        body = tip = text(kLostText).arg(QString::fromStdString(r.reason));
     } else {
         body = tip = QStringLiteral("\u2318\u21E7V is unavailable: %1. %2")
                          .arg(QString::fromStdString(r.reason), text(kBindHint));
@@ -140,8 +142,9 @@ RegistrationResult AppDelegate::registerGlobalHotkey() {
     if (!shortcut_) return RegistrationResult::unavailable("no global shortcut support on this desktop");
     connect(shortcut_.get(), &ShortcutBackend::activated, this, &AppDelegate::onShortcut);
     connect(shortcut_.get(), &ShortcutBackend::registrationChanged, this, [this](const RegistrationResult& now) {
+        const bool wasLost = shortcutResult_.pending && !shortcutResult_.reason.empty();
         shortcutResult_ = now;
-        showShortcutStatus();
+        showShortcutStatus(wasLost);
     });
     RegistrationResult r = shortcut_->registerShortcut(kCleanShortcut);
     if (!r.ok && !r.pending) {

@@ -26,6 +26,9 @@ inline constexpr const char* kAppTitle = "Purlo";
 inline constexpr const char* kReadyText = "Ready! Press \u2318\u21E7V to clean clipboard";
 inline constexpr const char* kTakenText = "\u2318\u21E7V is unavailable: another program uses it";
 inline constexpr const char* kToolTip = "Purlo \u2014 Super+Shift+V cleans the clipboard";
+// The shortcut lost (the desktop's portal went away), and back again.
+inline constexpr const char* kLostText = "Super+Shift+V stopped working: %1";
+inline constexpr const char* kBackText = "Super+Shift+V works again";
 // Where Purlo cannot register the shortcut, what the user can do instead.
 inline constexpr const char* kBindHint =
     "Bind Super+Shift+V to \u201Cpurlo --clean\u201D in the desktop\u2019s keyboard settings";
@@ -66,7 +69,7 @@ public:
 private:
     void onShortcut(ShortcutId id);
     // Tooltip and notification for shortcutResult_.
-    void showShortcutStatus();
+    void showShortcutStatus(bool wasLost = false);
     QRect iconRect() const;
 
     Services services_;
