@@ -118,7 +118,17 @@ int main(int argc, char** argv) {
                                          std::fprintf(stderr, "purlo: %s: %s\n", qPrintable(title), qPrintable(body));
                                      }
                                  });
-    purlo::Desktop desktop = purlo::makeDesktop(session, display);
+    // The compositor went away, and the session with it: Purlo ends, as it
+    // does where its X server (Xwayland) goes with the compositor.
+    purlo::Desktop desktop = purlo::makeDesktop(session, display, [] {
+        QMetaObject::invokeMethod(
+            qApp,
+            [] {
+                std::fputs("purlo: the Wayland compositor has gone; quitting\n", stderr);
+                QCoreApplication::exit(1);
+            },
+            Qt::QueuedConnection);
+    });
     std::unique_ptr<purlo::Clipboard>& clipboard = desktop.clipboard;
     auto queue = std::make_unique<purlo::CleaningQueue>(*clipboard, notifier);
 

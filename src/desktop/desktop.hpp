@@ -23,7 +23,12 @@ struct Desktop {
     std::function<std::unique_ptr<TrayIcon>()> makeTrayIcon;
 };
 
+// Called once, from any thread, when the Wayland session that the chosen
+// services hold a connection to has ended (its compositor went away): they
+// work no more.
+using SessionEnded = std::function<void()>;
+
 // After QApplication exists. `x11Display` is the X display Qt was given.
-Desktop makeDesktop(const SessionFacts& facts, const std::string& x11Display);
+Desktop makeDesktop(const SessionFacts& facts, const std::string& x11Display, SessionEnded ended);
 
 }  // namespace purlo
