@@ -14,6 +14,7 @@
 #include <QVariantMap>
 
 #include <functional>
+#include <optional>
 
 namespace purlo {
 
@@ -43,9 +44,19 @@ private:
     std::function<void()> clean_;
 };
 
+// Why a request did not reach Purlo: a few words for a notification, and the
+// bus's own message for the terminal.
+struct RequestFailure {
+    QString reason;
+    QString detail;
+};
+
+// How long a running Purlo has to answer.
+inline constexpr int kAnswerMs = 2000;
+
 // `purlo --clean`: asks the running Purlo (started by the bus if need be)
-// for one cleaning and returns once it has the request. Empty on success;
-// otherwise what went wrong, for the user.
-QString requestClean();
+// for one cleaning and returns once it has the request; a Purlo that does
+// not answer is given kAnswerMs.
+std::optional<RequestFailure> requestClean();
 
 }  // namespace purlo

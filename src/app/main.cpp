@@ -20,6 +20,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 
 #ifndef PURLO_VERSION
@@ -39,6 +40,20 @@ constexpr const char* kUsage =
 
 // How long quitting waits for a clipboard manager to take our text.
 constexpr auto kHandOverLimit = std::chrono::seconds(3);
+// How long `purlo --clean` waits for the notification that it failed: with
+// purlo::kAnswerMs, a Purlo that does not answer costs under 3 s.
+constexpr int kFailureNoteMs = 800;
+
+// `purlo --clean` runs from a key binding, where nobody reads its standard
+// error: a failure is said in a notification as well.
+int cleanOnce() {
+    const std::optional<purlo::RequestFailure> failure = purlo::requestClean();
+    if (!failure) return 0;
+    std::fprintf(stderr, "purlo: %s (%s)\n", qPrintable(failure->reason), qPrintable(failure->detail));
+    purlo::notifyNow(QStringLiteral("Purlo"), QStringLiteral("The clipboard was not cleaned: %1").arg(failure->reason),
+                     kFailureNoteMs);
+    return 1;
+}
 
 // Qt takes -display before $DISPLAY; our own X connections must reach the
 // same server.
@@ -83,10 +98,7 @@ int main(int argc, char** argv) {
         }
         if (std::strcmp(argv[i], "--clean") == 0) {
             QCoreApplication client(argc, argv);
-            const QString error = purlo::requestClean();
-            if (error.isEmpty()) return 0;
-            std::fprintf(stderr, "purlo: %s\n", qPrintable(error));
-            return 1;
+            return cleanOnce();
         }
     }
 

@@ -127,6 +127,17 @@ press_until "dirty https://h/"; check "the first instance still cleans" $? "$(cl
 own_text "bound  key https://h/?gclid=1"
 "$purlo" --clean && until_ok 15 bash -c '[[ $(xclip -o -selection clipboard) == "bound key https://h/" ]]'
 check "purlo --clean cleans through the running Purlo" $? "$(clip)"
+# A Purlo that does not answer: given up on within 3 s, and said where a
+# key binding's user looks. It takes the request once it runs again.
+kill -STOP $purlo_pid
+start=${EPOCHREALTIME/./}
+timeout 10 "$purlo" --clean 2>"$work/hung.err"; rc=$?; took=$(((${EPOCHREALTIME/./} - start) / 1000))
+kill -CONT $purlo_pid
+((rc == 1 && took < 3000)) && until_ok 5 noted "Purlo|The clipboard was not cleaned: Purlo did not answer"
+check "purlo --clean gives up on a stopped Purlo and says so" $? "rc=$rc ${took} ms $(cat "$work/hung.err") $(notes | tail -n 1)"
+own_text "after  the stop"
+"$purlo" --clean && until_ok 15 bash -c '[[ $(xclip -o -selection clipboard) == "after the stop" ]]'
+check "the Purlo that was stopped cleans again" $? "$(clip)"
 # NumLock and CapsLock are modifiers to X: the shortcut must not care.
 for locks in Num_Lock Caps_Lock "Num_Lock Caps_Lock"; do
     own_text "with  $locks"
