@@ -96,7 +96,15 @@ void AppDelegate::showShortcutStatus(bool wasLost) {
                          .arg(QString::fromStdString(r.reason), text(kBindHint));
     }
     if (statusItem_) statusItem_->setToolTip(tip);
+    statusText_ = body;
     showNotification(text(kAppTitle), body);
+}
+
+void AppDelegate::activate() {
+    // While the launch still waits for the desktop, its own word follows.
+    if (statusText_.isEmpty()) return;
+    showNotification(text(kAppTitle), shortcutResult_.ok ? text(kRunningText)
+                                                         : QStringLiteral("Purlo is already running. ") + statusText_);
 }
 
 QRect AppDelegate::iconRect() const { return statusItem_ ? statusItem_->geometry() : QRect(); }

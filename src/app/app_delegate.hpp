@@ -29,6 +29,8 @@ inline constexpr const char* kToolTip = "Purlo \u2014 Super+Shift+V cleans the c
 // The shortcut lost (the desktop's portal went away), and back again.
 inline constexpr const char* kLostText = "Super+Shift+V stopped working: %1";
 inline constexpr const char* kBackText = "Super+Shift+V works again";
+// Purlo started again while it runs (a second launch from the menu).
+inline constexpr const char* kRunningText = "Purlo is already running: Super+Shift+V cleans the clipboard";
 // Where Purlo cannot register the shortcut, what the user can do instead.
 inline constexpr const char* kBindHint =
     "Bind Super+Shift+V to \u201Cpurlo --clean\u201D in the desktop\u2019s keyboard settings";
@@ -55,6 +57,8 @@ public:
 
     // The launch sequence; runs once, after the event loop has started.
     void applicationDidFinishLaunching();
+    // Started again while running: say that it runs, and what the shortcut does.
+    void activate();
     void togglePopover();
     void handleStatusItemClick(QSystemTrayIcon::ActivationReason reason);
     void closeTool();
@@ -78,6 +82,7 @@ private:
     std::unique_ptr<QMenu> statusMenu_;
     std::unique_ptr<ShortcutBackend> shortcut_;
     RegistrationResult shortcutResult_;
+    QString statusText_;  // what the last word on the shortcut said
     QTimer* registrationWait_ = nullptr;
 };
 

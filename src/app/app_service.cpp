@@ -54,7 +54,11 @@ std::optional<RequestFailure> call(const QString& member, const QVariantList& ar
 
 }  // namespace
 
-AppService::AppService(std::function<void()> clean, QObject* parent) : QObject(parent), clean_(std::move(clean)) {}
+AppService::AppService(std::function<void()> clean, std::function<void()> activate, QObject* parent)
+    : QObject(parent),
+      clean_(std::move(clean)),
+      activate_(std::move(activate)),
+      startedByBus_(qEnvironmentVariableIsSet("DBUS_STARTER_BUS_TYPE")) {}
 
 AppService::Claim AppService::claim() {
     QDBusConnection bus = QDBusConnection::sessionBus();
@@ -70,12 +74,14 @@ AppService::Claim AppService::claim() {
     return reply.isValid() ? Claim::Taken : Claim::NoBus;
 }
 
-// Starting Purlo from a launcher while it runs: it is there already, and the
-// tray icon is its only window.
-void AppService::Activate(const QVariantMap&) {}
-void AppService::Open(const QStringList&, const QVariantMap&) {}
+// Starting Purlo from a launcher (or `purlo`) while it runs.
+void AppService::Activate(const QVariantMap&) {
+    if (!std::exchange(startedByBus_, false)) activate_();
+}
+void AppService::Open(const QStringList&, const QVariantMap&) { startedByBus_ = false; }
 
 void AppService::ActivateAction(const QString& name, const QVariantList&, const QVariantMap&) {
+    startedByBus_ = false;
     if (name != QLatin1String(kCleanAction)) {
         sendErrorReply(QDBusError::InvalidArgs, QStringLiteral("Purlo has no action \"%1\"").arg(name));
         return;
@@ -86,5 +92,7 @@ void AppService::ActivateAction(const QString& name, const QVariantList&, const 
 std::optional<RequestFailure> requestClean() {
     return call(QStringLiteral("ActivateAction"), {QString::fromLatin1(kCleanAction), QVariantList(), QVariantMap()});
 }
+
+std::optional<RequestFailure> activateRunning() { return call(QStringLiteral("Activate"), {QVariantMap()}); }
 
 }  // namespace purlo

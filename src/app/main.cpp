@@ -152,11 +152,17 @@ int main(int argc, char** argv) {
     purlo::AppDelegate appDelegate(std::move(services));
     delegate = &appDelegate;
 
-    purlo::AppService service([&queue] { queue->enqueue(); });
+    purlo::AppService service([&queue] { queue->enqueue(); }, [&appDelegate] { appDelegate.activate(); });
     switch (service.claim()) {
         case purlo::AppService::Claim::Ours: break;
         case purlo::AppService::Claim::Taken:
-            std::fputs("purlo: already running; leaving that one as it is\n", stderr);
+            // Started from a menu while one runs: that one shows itself.
+            if (const auto failure = purlo::activateRunning()) {
+                std::fprintf(stderr, "purlo: already running; asking it to show itself: %s (%s)\n",
+                             qPrintable(failure->reason), qPrintable(failure->detail));
+                return 1;
+            }
+            std::fputs("purlo: already running; the running one says so\n", stderr);
             return 0;
         case purlo::AppService::Claim::NoBus:
             std::fputs(

@@ -136,6 +136,23 @@ TEST(Launch, APendingRegistrationIsAnnouncedWhenTheDesktopAnswers) {
         EXPECT_FALSE(wait->isActive()) << "an answer in time leaves no second announcement pending";
 }
 
+// A shortcut lost and bound again is said both ways; a second launch hears
+// that Purlo runs, once the launch has said its own word.
+TEST(Shortcut, LossReturnAndASecondLaunchAreSaid) {
+    Harness h(RegistrationResult::waiting());
+    h.delegate->activate();
+    h.shortcut->change(RegistrationResult::bound());
+    h.shortcut->change(RegistrationResult::lost("the desktop portal stopped"));
+    EXPECT_EQ(h.tray->toolTip, QString::fromUtf8("Super+Shift+V stopped working: the desktop portal stopped"));
+    h.shortcut->change(RegistrationResult::bound());
+    h.delegate->activate();
+    EXPECT_EQ(h.notes.delivered,
+              (std::vector<Note>{{"Purlo", "Ready! Press \u2318\u21E7V to clean clipboard"},
+                                 {"Purlo", "Super+Shift+V stopped working: the desktop portal stopped"},
+                                 {"Purlo", "Super+Shift+V works again"},
+                                 {"Purlo", "Purlo is already running: Super+Shift+V cleans the clipboard"}}));
+}
+
 TEST(Clicks, PanelIsMadeOnTheFirstLeftClickAndReused) {
     Harness h;
     h.tray->click(QSystemTrayIcon::Context);
