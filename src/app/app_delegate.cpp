@@ -88,15 +88,17 @@ QString AppDelegate::chord() const {
     return shortcutResult_.trigger.empty() ? text(kChord) : QString::fromStdString(shortcutResult_.trigger);
 }
 
-void AppDelegate::showShortcutStatus() {
+void AppDelegate::showShortcutStatus(bool wasLost) {
     if (registrationWait_) registrationWait_->stop();
     const RegistrationResult& r = shortcutResult_;
     QString body, tip;
     if (r.ok) {
-        body = text(kReadyText).arg(chord());
+        body = text(wasLost ? kBackText : kReadyText).arg(chord());
         tip = text(kToolTip).arg(chord());
     } else if (r.taken) {
         body = tip = text(kTakenText).arg(chord());
+    } else if (r.pending) {
+        body = tip = text(kLostText).arg(chord(), QString::fromStdString(r.reason));
     } else {
         body = text(kUnavailableText).arg(chord(), QString::fromStdString(r.reason));
         if (!r.advice.empty()) body += u' ' + QString::fromStdString(r.advice);
@@ -104,7 +106,15 @@ void AppDelegate::showShortcutStatus() {
     }
     if (statusItem_) statusItem_->setToolTip(tip);
     if (popover_) popover_->view()->setChord(chord());
+    statusText_ = body;
     showNotification(text(kAppTitle), body);
+}
+
+void AppDelegate::activate() {
+    // While the launch still waits for the desktop, its own word follows.
+    if (statusText_.isEmpty()) return;
+    showNotification(text(kAppTitle), shortcutResult_.ok ? text(kRunningText).arg(chord())
+                                                         : QStringLiteral("Purlo is already running. ") + statusText_);
 }
 
 QRect AppDelegate::iconRect() const { return statusItem_ ? statusItem_->geometry() : QRect(); }
@@ -153,8 +163,9 @@ RegistrationResult AppDelegate::registerGlobalHotkey() {
     if (!shortcut_) return RegistrationResult::unavailable("no global shortcut support on this desktop");
     connect(shortcut_.get(), &ShortcutBackend::activated, this, &AppDelegate::onShortcut);
     connect(shortcut_.get(), &ShortcutBackend::registrationChanged, this, [this](const RegistrationResult& now) {
+        const bool wasLost = shortcutResult_.pending && !shortcutResult_.reason.empty();
         shortcutResult_ = now;
-        showShortcutStatus();
+        showShortcutStatus(wasLost);
     });
     RegistrationResult r = shortcut_->registerShortcut(kCleanShortcut);
     if (!r.ok && !r.pending) {

@@ -27,6 +27,11 @@ inline constexpr const char* kReadyText = "Ready! Press %1 to clean clipboard";
 inline constexpr const char* kTakenText = "%1 is unavailable: another program uses it";
 inline constexpr const char* kUnavailableText = "%1 is unavailable: %2.";
 inline constexpr const char* kToolTip = "Purlo \u2014 %1 cleans the clipboard";
+// The shortcut lost (the desktop's portal went away), and back again.
+inline constexpr const char* kLostText = "%1 stopped working: %2";
+inline constexpr const char* kBackText = "%1 works again";
+// Purlo started again while it runs (a second launch from the menu).
+inline constexpr const char* kRunningText = "Purlo is already running: %1 cleans the clipboard";
 // The chord where the desktop does not name it otherwise.
 inline constexpr const char* kChord = "Super+Shift+V";
 // How long the launch notification waits for a desktop that answers the
@@ -57,6 +62,8 @@ public:
 
     // The launch sequence; runs once, after the event loop has started.
     void applicationDidFinishLaunching();
+    // Started again while running: say that it runs, and what the shortcut does.
+    void activate();
     void togglePopover();
     void handleStatusItemClick(QSystemTrayIcon::ActivationReason reason);
     void closeTool();
@@ -71,7 +78,7 @@ public:
 private:
     void onShortcut(ShortcutId id);
     // Tooltip and notification for shortcutResult_.
-    void showShortcutStatus();
+    void showShortcutStatus(bool wasLost = false);
     QString chord() const;
     QRect iconRect() const;
 
@@ -81,6 +88,7 @@ private:
     std::unique_ptr<QMenu> statusMenu_;
     std::unique_ptr<ShortcutBackend> shortcut_;
     RegistrationResult shortcutResult_;
+    QString statusText_;  // what the last word on the shortcut said
     QTimer* registrationWait_ = nullptr;
 };
 

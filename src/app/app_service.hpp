@@ -4,7 +4,8 @@
 // org.freedesktop.Application interface carries the "clean" action, which
 // is how a desktop's own key binding (`purlo --clean`) asks for a cleaning
 // where Purlo cannot register the shortcut itself; the bus starts Purlo
-// first when none runs (D-Bus activation).
+// first when none runs (D-Bus activation). Its Activate is how the desktop,
+// or a second `purlo`, asks a running Purlo to show itself.
 
 #include <QDBusContext>
 #include <QObject>
@@ -14,6 +15,7 @@
 #include <QVariantMap>
 
 #include <functional>
+#include <optional>
 
 namespace purlo {
 
@@ -27,7 +29,8 @@ class AppService : public QObject, protected QDBusContext {
 public:
     enum class Claim { Ours, Taken, NoBus };
 
-    explicit AppService(std::function<void()> clean, QObject* parent = nullptr);
+    // `clean` queues a cleaning; `activate` shows that Purlo runs.
+    AppService(std::function<void()> clean, std::function<void()> activate, QObject* parent = nullptr);
     // Exports the object, then asks for the name: a call that started us
     // through activation waits in the bus until the name is ours, and must
     // then find the object.
@@ -41,11 +44,27 @@ public slots:
 
 private:
     std::function<void()> clean_;
+    std::function<void()> activate_;
+    // The bus started this Purlo to deliver a call, which comes first: an
+    // Activate that started Purlo is answered by the launch itself.
+    bool startedByBus_ = false;
 };
 
+// Why a request did not reach Purlo: a few words for a notification, and the
+// bus's own message for the terminal.
+struct RequestFailure {
+    QString reason;
+    QString detail;
+};
+
+// How long a running Purlo has to answer.
+inline constexpr int kAnswerMs = 2000;
+
 // `purlo --clean`: asks the running Purlo (started by the bus if need be)
-// for one cleaning and returns once it has the request. Empty on success;
-// otherwise what went wrong, for the user.
-QString requestClean();
+// for one cleaning and returns once it has the request; a Purlo that does
+// not answer is given kAnswerMs.
+std::optional<RequestFailure> requestClean();
+// A second `purlo`: asks the running one to show itself.
+std::optional<RequestFailure> activateRunning();
 
 }  // namespace purlo

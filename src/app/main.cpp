@@ -20,6 +20,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 
 #ifndef PURLO_VERSION
@@ -39,6 +40,20 @@ constexpr const char* kUsage =
 
 // How long quitting waits for a clipboard manager to take our text.
 constexpr auto kHandOverLimit = std::chrono::seconds(3);
+// How long `purlo --clean` waits for the notification that it failed: with
+// purlo::kAnswerMs, a Purlo that does not answer costs under 3 s.
+constexpr int kFailureNoteMs = 800;
+
+// `purlo --clean` runs from a key binding, where nobody reads its standard
+// error: a failure is said in a notification as well.
+int cleanOnce() {
+    const std::optional<purlo::RequestFailure> failure = purlo::requestClean();
+    if (!failure) return 0;
+    std::fprintf(stderr, "purlo: %s (%s)\n", qPrintable(failure->reason), qPrintable(failure->detail));
+    purlo::notifyNow(QStringLiteral("Purlo"), QStringLiteral("The clipboard was not cleaned: %1").arg(failure->reason),
+                     kFailureNoteMs);
+    return 1;
+}
 
 // Qt takes -display before $DISPLAY; our own X connections must reach the
 // same server.
@@ -83,10 +98,7 @@ int main(int argc, char** argv) {
         }
         if (std::strcmp(argv[i], "--clean") == 0) {
             QCoreApplication client(argc, argv);
-            const QString error = purlo::requestClean();
-            if (error.isEmpty()) return 0;
-            std::fprintf(stderr, "purlo: %s\n", qPrintable(error));
-            return 1;
+            return cleanOnce();
         }
     }
 
@@ -118,7 +130,17 @@ int main(int argc, char** argv) {
                                          std::fprintf(stderr, "purlo: %s: %s\n", qPrintable(title), qPrintable(body));
                                      }
                                  });
-    purlo::Desktop desktop = purlo::makeDesktop(session, purlo::desktopFromEnvironment(), display);
+    // The compositor went away, and the session with it: Purlo ends, as it
+    // does where its X server (Xwayland) goes with the compositor.
+    purlo::Desktop desktop = purlo::makeDesktop(session, purlo::desktopFromEnvironment(), display, [] {
+        QMetaObject::invokeMethod(
+            qApp,
+            [] {
+                std::fputs("purlo: the Wayland compositor has gone; quitting\n", stderr);
+                QCoreApplication::exit(1);
+            },
+            Qt::QueuedConnection);
+    });
     std::unique_ptr<purlo::Clipboard>& clipboard = desktop.clipboard;
     auto queue = std::make_unique<purlo::CleaningQueue>(*clipboard, notifier);
 
@@ -131,11 +153,17 @@ int main(int argc, char** argv) {
     purlo::AppDelegate appDelegate(std::move(services));
     delegate = &appDelegate;
 
-    purlo::AppService service([&queue] { queue->enqueue(); });
+    purlo::AppService service([&queue] { queue->enqueue(); }, [&appDelegate] { appDelegate.activate(); });
     switch (service.claim()) {
         case purlo::AppService::Claim::Ours: break;
         case purlo::AppService::Claim::Taken:
-            std::fputs("purlo: already running; leaving that one as it is\n", stderr);
+            // Started from a menu while one runs: that one shows itself.
+            if (const auto failure = purlo::activateRunning()) {
+                std::fprintf(stderr, "purlo: already running; asking it to show itself: %s (%s)\n",
+                             qPrintable(failure->reason), qPrintable(failure->detail));
+                return 1;
+            }
+            std::fputs("purlo: already running; the running one says so\n", stderr);
             return 0;
         case purlo::AppService::Claim::NoBus:
             std::fputs(

@@ -19,9 +19,9 @@
 namespace purlo {
 namespace {
 
-std::unique_ptr<Clipboard> makeDataControlClipboard() {
+std::unique_ptr<Clipboard> makeDataControlClipboard([[maybe_unused]] SessionEnded ended) {
 #ifdef PURLO_WAYLAND
-    return makeWaylandClipboard();
+    return makeWaylandClipboard(std::move(ended));
 #else
     return nullptr;  // built without Wayland: no compositor's data-control is reachable
 #endif
@@ -52,11 +52,12 @@ int x11Screen(const std::string& display) {
 
 }  // namespace
 
-Desktop makeDesktop(const SessionFacts& facts, const DesktopFacts& desktop, const std::string& x11Display) {
+Desktop makeDesktop(const SessionFacts& facts, const DesktopFacts& desktop, const std::string& x11Display,
+                    SessionEnded ended) {
     const std::string qtPlatform = QGuiApplication::platformName().toStdString();
     Desktop d;
     const bool wayland = sessionOf(facts) == Session::Wayland;
-    std::unique_ptr<Clipboard> dataControl = wayland ? makeDataControlClipboard() : nullptr;
+    std::unique_ptr<Clipboard> dataControl = wayland ? makeDataControlClipboard(std::move(ended)) : nullptr;
     d.plan = planFor(facts, qtPlatform, dataControl != nullptr);
 
     switch (d.plan.clipboard) {

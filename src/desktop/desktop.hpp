@@ -26,7 +26,13 @@ struct Desktop {
     std::string noTrayAdvice;
 };
 
+// Called once, from any thread, when the Wayland session that the chosen
+// services hold a connection to has ended (its compositor went away): they
+// work no more.
+using SessionEnded = std::function<void()>;
+
 // After QApplication exists. `x11Display` is the X display Qt was given.
-Desktop makeDesktop(const SessionFacts& facts, const DesktopFacts& desktop, const std::string& x11Display);
+Desktop makeDesktop(const SessionFacts& facts, const DesktopFacts& desktop, const std::string& x11Display,
+                    SessionEnded ended);
 
 }  // namespace purlo

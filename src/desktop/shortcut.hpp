@@ -32,7 +32,8 @@ struct RegistrationResult {
     // a desktop where Purlo cannot register shortcuts at all).
     bool taken = false;
     // The desktop answers later, through registrationChanged() (a portal
-    // that may ask the user first).
+    // that may ask the user first). With a reason: the shortcut worked and
+    // was lost, and is bound again once what took it away returns.
     bool pending = false;
     // The keys the desktop says it bound, in its own words ("Meta+Shift+V");
     // empty where the backend bound exactly Super+Shift+V itself.
@@ -52,6 +53,7 @@ struct RegistrationResult {
         return {false, std::move(reason), true, false, {}, {}};
     }
     static RegistrationResult waiting() { return {false, {}, false, true, {}, {}}; }
+    static RegistrationResult lost(std::string reason) { return {false, std::move(reason), false, true, {}, {}}; }
 };
 
 // Registers the program's one combination: the V key with exactly

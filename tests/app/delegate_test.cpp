@@ -161,6 +161,23 @@ TEST(Launch, NoTrayIsSaidOnce) {
     EXPECT_EQ(h.notes.delivered[1], (Note{"Purlo", "no tray here"}));
 }
 
+// A shortcut lost and bound again is said both ways; a second launch hears
+// that Purlo runs, once the launch has said its own word.
+TEST(Shortcut, LossReturnAndASecondLaunchAreSaid) {
+    Harness h(RegistrationResult::waiting());
+    h.delegate->activate();
+    h.shortcut->change(RegistrationResult::bound());
+    h.shortcut->change(RegistrationResult::lost("the desktop portal stopped"));
+    EXPECT_EQ(h.tray->toolTip, QString::fromUtf8("Super+Shift+V stopped working: the desktop portal stopped"));
+    h.shortcut->change(RegistrationResult::bound());
+    h.delegate->activate();
+    EXPECT_EQ(h.notes.delivered,
+              (std::vector<Note>{{"Purlo", "Ready! Press Super+Shift+V to clean clipboard"},
+                                 {"Purlo", "Super+Shift+V stopped working: the desktop portal stopped"},
+                                 {"Purlo", "Super+Shift+V works again"},
+                                 {"Purlo", "Purlo is already running: Super+Shift+V cleans the clipboard"}}));
+}
+
 TEST(Clicks, PanelIsMadeOnTheFirstLeftClickAndReused) {
     Harness h;
     h.tray->click(QSystemTrayIcon::Context);

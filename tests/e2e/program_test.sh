@@ -118,16 +118,28 @@ for keys in ctrl+shift+v super+v super+shift+alt+v super+shift+b; do
     check "$keys does nothing" $? "$(clip)"
 done
 
-# A second purlo says so and leaves the first one working, however the
-# display is written.
+# A second purlo (a launch from the menu) has the first one say that it
+# runs, and leaves it working, however the display is written.
 DISPLAY="$display.0" "$purlo" >"$work/second.out" 2>"$work/second.err"; rc=$?
-[[ $rc -eq 0 && $(wc -l <"$work/second.err") -eq 1 ]] && kill -0 $purlo_pid
-check "a second instance exits 0 with one line" $? "rc=$rc $(cat "$work/second.err")"
+[[ $rc -eq 0 && $(wc -l <"$work/second.err") -eq 1 ]] && kill -0 $purlo_pid &&
+    until_ok 5 noted "Purlo|Purlo is already running: Super+Shift+V cleans the clipboard"
+check "a second instance exits 0 with one line, and the first one says it runs" $? "rc=$rc $(cat "$work/second.err") $(notes | tail -n 1)"
 press_until "dirty https://h/"; check "the first instance still cleans" $? "$(clip)"
 # What a desktop's own key binding runs.
 own_text "bound  key https://h/?gclid=1"
 "$purlo" --clean && until_ok 15 bash -c '[[ $(xclip -o -selection clipboard) == "bound key https://h/" ]]'
 check "purlo --clean cleans through the running Purlo" $? "$(clip)"
+# A Purlo that does not answer: given up on within 3 s, and said where a
+# key binding's user looks. It takes the request once it runs again.
+kill -STOP $purlo_pid
+start=${EPOCHREALTIME/./}
+timeout 10 "$purlo" --clean 2>"$work/hung.err"; rc=$?; took=$(((${EPOCHREALTIME/./} - start) / 1000))
+kill -CONT $purlo_pid
+((rc == 1 && took < 3000)) && until_ok 5 noted "Purlo|The clipboard was not cleaned: Purlo did not answer"
+check "purlo --clean gives up on a stopped Purlo and says so" $? "rc=$rc ${took} ms $(cat "$work/hung.err") $(notes | tail -n 1)"
+own_text "after  the stop"
+"$purlo" --clean && until_ok 15 bash -c '[[ $(xclip -o -selection clipboard) == "after the stop" ]]'
+check "the Purlo that was stopped cleans again" $? "$(clip)"
 # NumLock and CapsLock are modifiers to X: the shortcut must not care.
 for locks in Num_Lock Caps_Lock "Num_Lock Caps_Lock"; do
     own_text "with  $locks"

@@ -134,9 +134,32 @@ if [[ $desk == kwin ]]; then
     # Two starts and the other program's session.
     [[ $(grep -c 'member=CreateSession' "$work/bus") -eq 3 && $(grep -c 'member=BindShortcuts' "$work/bus") -eq 0 ]]
     check "each start creates a session and never calls BindShortcuts" $? "$(grep -o 'member=[A-Za-z]*' "$work/bus" | sort | uniq -c)"
+
+    # The portal, or its KDE half, stops and is started again the way its
+    # clients start it, through D-Bus: Purlo says the shortcut was lost, binds
+    # it again once the portal is back, and says so.
+    bus() { gdbus call --session --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus --method "org.freedesktop.DBus.$1" "${@:2}"; }
+    gone() { bus NameHasOwner "$1" | grep -q false; }
+    noted_times() { [[ $(notes | grep -cxF "Purlo|Super+Shift+V $1") -eq $2 ]]; }
+    portals=(org.freedesktop.portal.Desktop org.freedesktop.impl.portal.desktop.kde) which=("the portal" "its KDE half")
+    for n in 1 2; do
+        stop=("${portals[@]:n-1}")  # both, then the KDE half alone
+        for name in "${stop[@]}"; do kill "$(bus GetConnectionUnixProcessID "$name" | sed 's/[^ ]* \([0-9]*\).*/\1/')"; done
+        for name in "${stop[@]}"; do until_ok 5 gone "$name"; done
+        until_ok 5 noted_times "stopped working: the desktop portal stopped" $n && bus StartServiceByName "${stop[0]}" 0 >/dev/null &&
+            until_ok 15 noted_times "works again" $n && copy "$work/dirty" && press_to "$work/clean"
+        check "${which[n-1]} stopped and started: said, bound again, cleans" $? "$(notes | tail -n 3)"
+    done
 fi
 # Late duplicates of any press would have shown by now.
 test "$(cleanings)" -eq $presses; check "one cleaning notification per press" $? "$(cleanings) for $presses"
+if [[ $desk == kwin ]]; then
+    # Qt is on the harness's Xvfb, which outlives KWin: Purlo ends through
+    # its own Wayland connection, as it does with Xwayland elsewhere.
+    kill -KILL "$PURLO_KWIN_PID"
+    until_ok 10 bash -c '! kill -0 $0 2>/dev/null' $purlo_pid && grep -q "compositor has gone" "$work/purlo.err"
+    check "Purlo ends when KWin dies" $? "$(tail -n 2 "$work/purlo.err")"
+fi
 
 echo "e2e: $passed passed, $failed failed"
 ((failed == 0))

@@ -5,6 +5,7 @@
 #include <QDBusMetaType>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
+#include <QDBusServiceWatcher>
 #include <QDBusVariant>
 #include <QList>
 
@@ -17,6 +18,10 @@ const QString kService = QStringLiteral("org.freedesktop.portal.Desktop");
 const QString kDesktopPath = QStringLiteral("/org/freedesktop/portal/desktop");
 const QString kInterface = QStringLiteral("org.freedesktop.portal.GlobalShortcuts");
 const QString kRequestInterface = QStringLiteral("org.freedesktop.portal.Request");
+const QString kSessionInterface = QStringLiteral("org.freedesktop.portal.Session");
+// The desktop's half of the portal, which holds the shortcut itself:
+// org.freedesktop.impl.portal.desktop.kde, .gnome, .hyprland...
+const QString kDesktopHalves = QStringLiteral("org.freedesktop.impl.portal.desktop*");
 const QString kShortcutId = QStringLiteral("clean");
 // Plasma names its settings entry after the app id and this token: a new
 // token at every start would add one more "Purlo" to System Settings.
@@ -95,6 +100,10 @@ PortalShortcutBackend::PortalShortcutBackend(QDBusConnection bus, QObject* paren
     qRegisterMetaType<QDBusObjectPath>();
     qDBusRegisterMetaType<PortalShortcut>();
     qDBusRegisterMetaType<PortalShortcuts>();
+    owners_ = new QDBusServiceWatcher(this);
+    owners_->setConnection(bus_);
+    owners_->setWatchedServices({kService, kDesktopHalves});
+    connect(owners_, &QDBusServiceWatcher::serviceOwnerChanged, this, &PortalShortcutBackend::onOwnerChanged);
 }
 
 PortalShortcutBackend::~PortalShortcutBackend() {
@@ -110,16 +119,38 @@ PortalShortcutBackend::~PortalShortcutBackend() {
 
 RegistrationResult PortalShortcutBackend::registerShortcut(ShortcutId id) {
     id_ = id;
+    wanted_ = true;
+    lost_ = false;
     if (!bus_.isConnected())
         return RegistrationResult::unavailable("there is no D-Bus session bus to reach the desktop portal");
+    cancel();
+    // The session token is fixed, so a second session on this connection
+    // would collide with the first: it is closed, and the portal has
+    // answered, before the next one is asked for.
+    if (sessionHandle_.isEmpty()) {
+        askVersion();
+    } else {
+        call_ = new QDBusPendingCallWatcher(bus_.asyncCall(QDBusMessage::createMethodCall(
+                                                kService, sessionHandle_, kSessionInterface, QStringLiteral("Close"))),
+                                            this);
+        sessionHandle_.clear();
+        connect(call_, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* w) {
+            w->deleteLater();
+            call_ = nullptr;
+            askVersion();
+        });
+    }
+    return RegistrationResult::waiting();
+}
+
+void PortalShortcutBackend::cancel() {
     delete call_;
     call_ = nullptr;
     stopListening();
     step_ = Step::Idle;
-    // The session token is fixed, so a second session on this connection
-    // would collide with the first.
-    closeSession();
+}
 
+void PortalShortcutBackend::askVersion() {
     // Reading the version tells an absent interface apart from a present one
     // (listing the object's interfaces would not), and starts the portal when
     // D-Bus has to activate it.
@@ -137,7 +168,24 @@ RegistrationResult PortalShortcutBackend::registerShortcut(ShortcutId id) {
         }
         createSession();
     });
-    return RegistrationResult::waiting();
+}
+
+void PortalShortcutBackend::onOwnerChanged(const QString& name, const QString& oldOwner, const QString& newOwner) {
+    if (!wanted_) return;
+    if (!oldOwner.isEmpty()) {
+        // With the portal went its session; the desktop's half leaves the
+        // portal's session standing, closed before the next is opened. A
+        // Close sent now would only start a portal again.
+        if (name == kService) sessionHandle_.clear();
+        cancel();
+        if (!lost_) {
+            lost_ = true;
+            emit registrationChanged(RegistrationResult::lost("the desktop portal stopped"));
+        }
+    }
+    // Back: bound again, and the outcome told. Once that has begun, the other
+    // half coming up (the portal starts it on demand) changes nothing.
+    if (!newOwner.isEmpty() && lost_) registerShortcut(id_);
 }
 
 void PortalShortcutBackend::createSession() {
@@ -265,8 +313,7 @@ void PortalShortcutBackend::finish(const RegistrationResult& result) {
 
 void PortalShortcutBackend::closeSession() {
     if (sessionHandle_.isEmpty()) return;
-    bus_.send(QDBusMessage::createMethodCall(kService, sessionHandle_, QStringLiteral("org.freedesktop.portal.Session"),
-                                             QStringLiteral("Close")));
+    bus_.send(QDBusMessage::createMethodCall(kService, sessionHandle_, kSessionInterface, QStringLiteral("Close")));
     sessionHandle_.clear();
 }
 

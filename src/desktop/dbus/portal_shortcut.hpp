@@ -3,6 +3,9 @@
 // one way a Wayland client gets a shortcut that works while it has no focus.
 // Everything goes over the session bus asynchronously: the portal is often
 // started on demand by the first call and may take a second to answer.
+// The portal and the desktop's half of it are followed by their names on the
+// bus: when either goes away the shortcut is reported lost, and it is bound
+// again once the one that went returns.
 
 #include "desktop/shortcut.hpp"
 
@@ -14,6 +17,7 @@
 #include <memory>
 
 class QDBusPendingCall;
+class QDBusServiceWatcher;
 class QDBusPendingCallWatcher;
 
 namespace purlo {
@@ -34,10 +38,13 @@ private slots:
     void onResponse(uint code, const QVariantMap& results);
     void onActivated(const QDBusObjectPath& session, const QString& shortcut, qulonglong timestamp,
                      const QVariantMap& options);
+    void onOwnerChanged(const QString& name, const QString& oldOwner, const QString& newOwner);
 
 private:
     enum class Step { Idle, CreateSession, BindShortcuts };
 
+    void cancel();
+    void askVersion();
     void createSession();
     void bindShortcuts();
     // Listens for the Response of the request that `token` names, before the
@@ -57,6 +64,9 @@ private:
     QString sessionHandle_;
     bool activatedConnected_ = false;
     QDBusPendingCallWatcher* call_ = nullptr;
+    QDBusServiceWatcher* owners_ = nullptr;
+    bool wanted_ = false;  // registerShortcut() was called
+    bool lost_ = false;    // the portal went away; bind again once it returns
 };
 
 // The portal backend for the backend factory: it asks the portal for

@@ -38,14 +38,14 @@ constexpr wl_callback_listener kSyncListener = {onSyncDone};
 
 }  // namespace
 
-void EventThread::start(std::string display, SetUp setUp, TearDown tearDown) {
+void EventThread::start(std::string display, SetUp setUp, TearDown tearDown, Ended ended) {
     wake_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (wake_ < 0) {
         phase_ = Phase::Ended;
         return;
     }
-    thread_ = std::thread([this, display = std::move(display), setUp = std::move(setUp),
-                           tearDown = std::move(tearDown)] { run(display, setUp, tearDown); });
+    thread_ = std::thread([this, display = std::move(display), setUp = std::move(setUp), tearDown = std::move(tearDown),
+                           ended = std::move(ended)] { run(display, setUp, tearDown, ended); });
 }
 
 void EventThread::stop() {
@@ -88,7 +88,7 @@ bool EventThread::roundTrip(Clock::time_point deadline) {
     return sent && waitFor(deadline, [&] { return syncsDone_ >= *sent; });
 }
 
-void EventThread::run(const std::string& display, const SetUp& setUp, const TearDown& tearDown) {
+void EventThread::run(const std::string& display, const SetUp& setUp, const TearDown& tearDown, const Ended& ended) {
     // A reader that closes its pipe early must cost an EPIPE on this
     // thread's write, not the whole program by SIGPIPE. Blocking it here
     // leaves the rest of the program's signal handling as it was.
@@ -105,6 +105,7 @@ void EventThread::run(const std::string& display, const SetUp& setUp, const Tear
     changed_.notify_all();
     if (up)
         while (!stopping_ && turn(Clock::time_point::max())) {}
+    const bool lost = up && !stopping_;
     phase_ = Phase::Ended;
     for (auto& command : commands_) {  // not run: their callers see nullopt
         command->run = nullptr;
@@ -118,6 +119,8 @@ void EventThread::run(const std::string& display, const SetUp& setUp, const Tear
     display_ = nullptr;
     changed_.notify_all();
     lock_ = nullptr;
+    lock.unlock();
+    if (lost && ended) ended();
 }
 
 bool EventThread::settle(Clock::time_point deadline) {

@@ -42,6 +42,9 @@ public:
     using SetUp = std::function<bool(wl_display*)>;
     // Runs on the thread at its end, before the connection goes.
     using TearDown = std::function<void()>;
+    // Runs on the thread last, when the connection ended without stop():
+    // the compositor closed it or went away.
+    using Ended = std::function<void()>;
 
     EventThread() = default;
     ~EventThread() { stop(); }
@@ -51,7 +54,7 @@ public:
     // ---- other threads
 
     // Connects to `display` and starts serving it.
-    void start(std::string display, SetUp setUp, TearDown tearDown);
+    void start(std::string display, SetUp setUp, TearDown tearDown, Ended ended = {});
     // Ends the thread (after its tear-down has run); waits for it.
     void stop();
 
@@ -110,7 +113,7 @@ private:
 
     bool post(std::function<void()> run);
     void wake();
-    void run(const std::string& display, const SetUp& setUp, const TearDown& tearDown);
+    void run(const std::string& display, const SetUp& setUp, const TearDown& tearDown, const Ended& ended);
     bool turn(Clock::time_point until);
     void serveTransfers(const std::vector<pollfd>& fds);
 

@@ -28,11 +28,11 @@ using wayland::DataControl;
 // compositor offers, on a Wayland connection of its own.
 class WaylandClipboard final : public Clipboard {
 public:
-    explicit WaylandClipboard(std::string display) {
+    WaylandClipboard(std::string display, std::function<void()> ended) {
         // Best first: a compositor that offers several is asked through the first.
         protocols_.push_back(wayland::makeWlrDataControl(thread_));
         thread_.start(
-            std::move(display), [this](wl_display* d) { return setUp(d); }, [this] { tearDown(); });
+            std::move(display), [this](wl_display* d) { return setUp(d); }, [this] { tearDown(); }, std::move(ended));
     }
 
     // The thread's tear-down uses what the members below hold.
@@ -217,10 +217,10 @@ private:
 
 }  // namespace
 
-std::unique_ptr<Clipboard> makeWaylandClipboard() {
+std::unique_ptr<Clipboard> makeWaylandClipboard(std::function<void()> ended) {
     const char* display = std::getenv("WAYLAND_DISPLAY");
     if (!display || !*display) return nullptr;
-    auto clipboard = std::make_unique<WaylandClipboard>(display);
+    auto clipboard = std::make_unique<WaylandClipboard>(display, std::move(ended));
     if (!clipboard->waitReady()) return nullptr;
     return clipboard;
 }

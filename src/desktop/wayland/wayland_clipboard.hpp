@@ -10,6 +10,7 @@
 
 #include "desktop/clipboard.hpp"
 
+#include <functional>
 #include <memory>
 
 namespace purlo {
@@ -18,7 +19,9 @@ namespace purlo {
 // thread and never wait for the GUI thread. nullptr when there is no Wayland
 // display ($WAYLAND_DISPLAY), it cannot be reached, or its compositor does
 // not offer data-control: the caller then falls back to another clipboard.
-// Waits at most about 2 s for the compositor's first answers.
-std::unique_ptr<Clipboard> makeWaylandClipboard();
+// Waits at most about 2 s for the compositor's first answers. `ended` is
+// called once, on the clipboard's own thread, should the compositor close
+// the connection or go away: the clipboard works no more.
+std::unique_ptr<Clipboard> makeWaylandClipboard(std::function<void()> ended);
 
 }  // namespace purlo
