@@ -140,7 +140,8 @@ if [[ $desk == kwin ]]; then
     # it again once the portal is back, and says so.
     bus() { gdbus call --session --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus --method "org.freedesktop.DBus.$1" "${@:2}"; }
     gone() { bus NameHasOwner "$1" | grep -q false; }
-    noted_times() { [[ $(notes | grep -cxF "Purlo|Super+Shift+V $1") -eq $2 ]]; }
+    # The chord as the portal reported it.
+    noted_times() { [[ $(notes | grep -cx "Purlo|[A-Za-z+]*V $1") -eq $2 ]]; }
     portals=(org.freedesktop.portal.Desktop org.freedesktop.impl.portal.desktop.kde) which=("the portal" "its KDE half")
     for n in 1 2; do
         stop=("${portals[@]:n-1}")  # both, then the KDE half alone
