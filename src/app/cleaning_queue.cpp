@@ -5,6 +5,8 @@
 #include <QCoreApplication>
 #include <QThread>
 
+#include <malloc.h>
+
 #include <new>
 
 namespace purlo {
@@ -28,6 +30,9 @@ public slots:
             // the clipboard is untouched (writes replace it in one step).
             notifier_.deliver(kProblemTitle, "Not enough memory to clean the clipboard");
         }
+        // The allocator keeps what a large clipboard freed for later; an
+        // idle tray program gives it back.
+        malloc_trim(0);
         emit finished();
     }
 

@@ -44,8 +44,9 @@ public:
 
     // Replaces every item and every representation with `text` as the one
     // plain string, in one step: unless it answers Written, whatever the
-    // clipboard held before is still there.
-    virtual WriteResult writeString(std::string_view text) = 0;
+    // clipboard held before is still there. Takes the text, which a large
+    // clipboard would otherwise hold twice.
+    virtual WriteResult writeString(std::string text) = 0;
 
     // Grows whenever the clipboard's content changes, whoever changed it.
     virtual std::uint64_t changeCount() = 0;

@@ -75,7 +75,11 @@ std::optional<std::string> toLatin1(std::string_view utf8) {
 }
 
 OwnText::OwnText(std::string utf8) : utf8_(std::make_shared<const std::string>(std::move(utf8))) {
-    if (auto latin1 = toLatin1(*utf8_)) latin1_ = std::make_shared<const std::string>(std::move(*latin1));
+    // ASCII text, the most common, is its own Latin-1 form: one copy serves both.
+    if (std::all_of(utf8_->begin(), utf8_->end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+        latin1_ = utf8_;
+    else if (auto latin1 = toLatin1(*utf8_))
+        latin1_ = std::make_shared<const std::string>(std::move(*latin1));
     for (const Form& form : kReadOrder)
         if (form.encoding == Encoding::Utf8 || latin1_) types_.emplace_back(form.name);
 }

@@ -29,11 +29,11 @@ public:
         if (++runs == 1) opened_.wait();
         return InMemoryClipboard::itemCount();
     }
-    WriteResult writeString(std::string_view text) override {
+    WriteResult writeString(std::string text) override {
         if (marshalWrites)
             QMetaObject::invokeMethod(
                 qApp, [] {}, Qt::BlockingQueuedConnection);
-        return InMemoryClipboard::writeString(text);
+        return InMemoryClipboard::writeString(std::move(text));
     }
     void release() { gate_.set_value(); }
 

@@ -29,10 +29,10 @@ TextRead InMemoryClipboard::plainText(std::size_t index) {
     return read;
 }
 
-WriteResult InMemoryClipboard::writeString(std::string_view text) {
+WriteResult InMemoryClipboard::writeString(std::string text) {
     ++writes;
     if (writeOutcome != WriteResult::Written) return writeOutcome;
-    items_ = std::vector<Item>{Item{std::string(text), {}}};
+    items_ = std::vector<Item>{Item{std::move(text), {}}};
     ++changes_;
     return WriteResult::Written;
 }

@@ -41,7 +41,7 @@ public:
 
     std::optional<std::size_t> itemCount() override;
     TextRead plainText(std::size_t index) override;
-    WriteResult writeString(std::string_view text) override;
+    WriteResult writeString(std::string text) override;
     std::uint64_t changeCount() override { return changes_; }
 
 private:

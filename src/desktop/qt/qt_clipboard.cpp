@@ -30,7 +30,7 @@ TextRead QtClipboard::plainText(std::size_t index) {
     });
 }
 
-WriteResult QtClipboard::writeString(std::string_view text) {
+WriteResult QtClipboard::writeString(std::string text) {
     const QString s = QString::fromUtf8(text.data(), qsizetype(text.size()));
     return onGuiThread([&s] {
         auto* data = new QMimeData;

@@ -77,7 +77,7 @@ public:
         return readPipe(plan->fd, plan->encoding, deadline);
     }
 
-    WriteResult writeString(std::string_view text) override {
+    WriteResult writeString(std::string text) override {
         std::lock_guard run(runMutex_);
         // Whatever the compositor announced before this point is in hand
         // once the round trip is done. Data-control carries no timestamps to
@@ -85,7 +85,7 @@ public:
         // made between the check below and the compositor taking our
         // set_selection, a matter of microseconds, is the one still replaced.
         if (!thread_.roundTrip(Clock::now() + text::kAnswerTime)) return WriteResult::Failed;
-        auto own = std::make_shared<const text::OwnText>(std::string(text));
+        auto own = std::make_shared<const text::OwnText>(std::move(text));
 
         enum class Start { Set, Newer, NoDevice };
         std::shared_ptr<DataControl::Source> source;
@@ -170,7 +170,11 @@ private:
 
     // Takes the owner's text from the pipe, within the deadline and the cap.
     static TextRead readPipe(int fd, text::Encoding encoding, Clock::time_point deadline) {
-        std::string data;
+        // In blocks, joined once the owner is done: a buffer doubled as it
+        // fills would leave up to twice the text, and the cleaning then
+        // needs as much again.
+        constexpr std::size_t kBlock = std::size_t(4) << 20;
+        std::vector<std::string> blocks;
         std::size_t size = 0;
         for (;;) {
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
@@ -183,9 +187,15 @@ private:
                 close(fd);
                 return {ready == 0 ? TextRead::Status::NoAnswer : TextRead::Status::NoText, {}};
             }
-            if (size == data.size())
-                data.resize(std::min(std::max<std::size_t>(64 << 10, data.size() * 2), text::kMaxBytes + 1));
-            const ssize_t n = read(fd, data.data() + size, data.size() - size);
+            if (blocks.empty() || blocks.back().size() == blocks.back().capacity()) {
+                blocks.emplace_back();
+                blocks.back().reserve(blocks.size() == 1 ? 64 << 10 : kBlock);
+            }
+            std::string& block = blocks.back();
+            const std::size_t used = block.size();
+            block.resize(block.capacity());
+            const ssize_t n = read(fd, block.data() + used, block.size() - used);
+            block.resize(used + std::size_t(std::max<ssize_t>(n, 0)));
             if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
             if (n <= 0) {
                 close(fd);
@@ -198,7 +208,12 @@ private:
                 return {TextRead::Status::TooLarge, {}};
             }
         }
-        data.resize(size);
+        std::string data;
+        data.reserve(size);
+        for (std::string& block : blocks) {
+            data += block;
+            std::string().swap(block);
+        }
         std::optional<std::string> decoded = text::decode(std::move(data), encoding);
         if (!decoded) return {};
         return {TextRead::Status::Text, std::move(*decoded)};

@@ -100,8 +100,13 @@ public:
 
         // ICCCM 2.7.2: the owner sends the data in pieces, each announced by
         // a new value of the property, and ends with a piece of length zero.
-        // take() deleted the INCR property, which starts the transfer.
+        // take() deleted the INCR property, which starts the transfer. Its
+        // value, a lower bound of the size, saves the doublings that would
+        // leave a string of up to twice the text.
+        std::uint32_t announced = 0;
+        if (data.size() >= sizeof announced) std::memcpy(&announced, data.data(), sizeof announced);
         data.clear();
+        data.reserve(std::min<std::size_t>(announced, kMaxBytes));
         for (;;) {
             const Status piece = waitForPiece();
             if (piece == Status::TimedOut) {

@@ -39,10 +39,10 @@ public:
         }
     }
 
-    WriteResult writeString(std::string_view text) override {
+    WriteResult writeString(std::string text) override {
         const std::optional<xcb_timestamp_t> time = runTime_ ? runTime_ : owner_.serverTime();
         if (!time) return WriteResult::Failed;
-        switch (owner_.claim(std::string(text), *time)) {
+        switch (owner_.claim(std::move(text), *time)) {
             case X11SelectionOwner::Claim::Owned: return WriteResult::Written;
             case X11SelectionOwner::Claim::Refused: return WriteResult::Superseded;
             case X11SelectionOwner::Claim::Failed: return WriteResult::Failed;
