@@ -12,7 +12,7 @@ build_pkgs=(
   cmake g++ make pkg-config
   qt6-base-dev libqt6svg6 libgl-dev libxkbcommon-dev
   libicu-dev
-  libxcb1-dev libxcb-keysyms1-dev
+  libxcb1-dev libxcb-keysyms1-dev libxcb-xfixes0-dev
   libwayland-dev
   fonts-dejavu-core
   librsvg2-bin

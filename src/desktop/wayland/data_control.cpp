@@ -85,6 +85,7 @@ void DataControl::selectionChanged(Offer* offer) {
     if (offer && pending_ && pending_->state == Source::State::Pending &&
         thread_.syncsDone() >= pending_->armedBySync && sorted(offer->types) == pending_->typesSorted) {
         pending_->state = Source::State::Selected;
+        pending_->foreignBefore = foreignChanges_.load();
         ours_ = pending_->text;
         pending_.reset();
         return;

@@ -34,7 +34,8 @@ public:
         void* proxy = nullptr;
         std::shared_ptr<const text::OwnText> text;
         std::vector<std::string> typesSorted;
-        std::uint64_t armedBySync = 0;  // see setSelection()
+        std::uint64_t armedBySync = 0;    // see setSelection()
+        std::uint64_t foreignBefore = 0;  // foreignChanges() when it became the selection
         State state = State::Pending;
     };
 

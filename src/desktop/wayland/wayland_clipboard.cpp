@@ -99,12 +99,17 @@ public:
         if (*started == Start::Newer) return WriteResult::Superseded;
 
         auto state = DataControl::Source::State::Pending;
+        std::uint64_t foreignBefore = 0;
         thread_.waitFor(Clock::now() + text::kAnswerTime, [&] {
             state = source->state;
+            foreignBefore = source->foreignBefore;
             return state != DataControl::Source::State::Pending;
         });
         switch (state) {
-            case DataControl::Source::State::Selected: return WriteResult::Written;
+            case DataControl::Source::State::Selected:
+                // A copy the compositor took between our check and our
+                // selection was replaced by it: not reported as done.
+                return runStart_ && foreignBefore != *runStart_ ? WriteResult::Superseded : WriteResult::Written;
             case DataControl::Source::State::Cancelled:
                 // Replaced at once: by a newer copy, whose text now stays.
                 return runStart_ && control_->foreignChanges() != *runStart_ ? WriteResult::Superseded

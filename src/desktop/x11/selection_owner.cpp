@@ -42,6 +42,16 @@ X11SelectionOwner::X11SelectionOwner(const std::string& display) {
         forms_.emplace_back(xcb::intern(c, name.c_str()), name);
     }
     maxBytes_ = xcb::maxPropertyBytes(c);
+    xcb::Reply<xcb_xfixes_query_version_reply_t> fixes(
+        xcb_xfixes_query_version_reply(c, xcb_xfixes_query_version(c, 5, 0), nullptr));
+    const xcb_query_extension_reply_t* ext = xcb_get_extension_data(c, &xcb_xfixes_id);
+    if (fixes && ext && ext->present) {
+        xfixesEvent_ = ext->first_event;
+        xcb_xfixes_select_selection_input(c, window_, atom_.clipboard,
+                                          XCB_XFIXES_SELECTION_EVENT_MASK_SET_SELECTION_OWNER |
+                                              XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_WINDOW_DESTROY |
+                                              XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_CLIENT_CLOSE);
+    }
     if (pipe(wake_) != 0) return;
     thread_ = std::thread([this] { run(); });
 }
@@ -78,6 +88,16 @@ void X11SelectionOwner::run() {
 }
 
 void X11SelectionOwner::handle(xcb_generic_event_t* e) {
+    if (xfixesEvent_ && (e->response_type & 0x7f) == xfixesEvent_ + XCB_XFIXES_SELECTION_NOTIFY) {
+        auto* n = reinterpret_cast<xcb_xfixes_selection_notify_event_t*>(e);
+        std::lock_guard lock(mutex_);
+        if (n->owner == window_ && n->subtype == XCB_XFIXES_SELECTION_EVENT_SET_SELECTION_OWNER) {
+            foreignAtOwnClaim_ = foreignChanges_;
+        } else {
+            ++foreignChanges_;
+        }
+        return;
+    }
     switch (e->response_type & 0x7f) {
         case XCB_SELECTION_REQUEST: answer(*reinterpret_cast<xcb_selection_request_event_t*>(e)); break;
         case XCB_SELECTION_CLEAR: {
@@ -228,8 +248,22 @@ std::optional<xcb_timestamp_t> X11SelectionOwner::serverTime() {
     return lastTime_;
 }
 
-X11SelectionOwner::Claim X11SelectionOwner::claim(std::string text, xcb_timestamp_t time) {
+std::optional<X11SelectionOwner::Moment> X11SelectionOwner::now() {
+    const std::optional<xcb_timestamp_t> time = serverTime();
+    if (!time) return std::nullopt;
+    std::lock_guard lock(mutex_);
+    return Moment{*time, foreignChanges_};
+}
+
+X11SelectionOwner::Claim X11SelectionOwner::claim(std::string text, const Moment& since) {
     if (!connected()) return Claim::Failed;
+    // A copy the server's clock cannot tell from ours (made in the same
+    // millisecond, or claimed with an older time) is refused here; the
+    // timestamp below refuses any that comes later.
+    const std::optional<Moment> before = now();
+    if (!before) return Claim::Failed;
+    if (before->foreignChanges != since.foreignChanges) return Claim::Refused;
+    const xcb_timestamp_t time = since.time;
     auto data = std::make_shared<const text::OwnText>(std::move(text));
     {
         std::lock_guard lock(mutex_);
@@ -239,7 +273,12 @@ X11SelectionOwner::Claim X11SelectionOwner::claim(std::string text, xcb_timestam
     xcb_set_selection_owner(c_, window_, atom_.clipboard, time);
     const xcb_window_t now = xcb::owner(c_, atom_.clipboard);
     const bool failed = xcb_connection_has_error(c_) != 0;
-    if (now == window_ && !failed) return Claim::Owned;
+    if (now == window_ && !failed) {
+        // What came between the check above and our claim: replaced by it.
+        if (!this->now()) return Claim::Owned;
+        std::lock_guard lock(mutex_);
+        return foreignAtOwnClaim_ == since.foreignChanges ? Claim::Owned : Claim::Raced;
+    }
     std::lock_guard lock(mutex_);
     if (text_ == data) text_.reset();
     return failed ? Claim::Failed : Claim::Refused;

@@ -11,6 +11,7 @@
 #include "desktop/clipboard_text.hpp"
 
 #include <xcb/xcb.h>
+#include <xcb/xfixes.h>
 
 #include <chrono>
 #include <condition_variable>
@@ -28,7 +29,16 @@ namespace purlo {
 
 class X11SelectionOwner {
 public:
-    enum class Claim { Owned, Refused, Failed };
+    // Raced: ours, but a copy made in the last moment before our claim took
+    // effect was replaced by it.
+    enum class Claim { Owned, Refused, Raced, Failed };
+
+    // A point in the clipboard's history: the server's time, and how many
+    // times other programs had changed the clipboard's owner by then.
+    struct Moment {
+        xcb_timestamp_t time;
+        std::uint64_t foreignChanges;
+    };
 
     // `display` as xcb_connect takes it (empty: $DISPLAY).
     explicit X11SelectionOwner(const std::string& display);
@@ -43,8 +53,16 @@ public:
     // had made when it was asked. Any thread.
     std::optional<xcb_timestamp_t> serverTime();
 
-    // Makes `text` the clipboard's one content, as of `time`. Any thread.
-    Claim claim(std::string text, xcb_timestamp_t time);
+    // serverTime(), with every owner change up to it counted: XFixes tells
+    // each one, in the server's order, and they come before the time's own
+    // event. Any thread.
+    std::optional<Moment> now();
+
+    // Makes `text` the clipboard's one content, unless another program has
+    // changed it since `since`: not even a program whose claim carries an
+    // older time (the key press it copied on, say) is overwritten. Any
+    // thread.
+    Claim claim(std::string text, const Moment& since);
 
     // Our text while we own the clipboard: it is served from memory, never
     // read back through the server. Any thread.
@@ -88,7 +106,10 @@ private:
     std::condition_variable changed_;
     std::shared_ptr<const text::OwnText> text_;  // what we serve; null when not owner
     xcb_timestamp_t ownedSince_ = 0;
-    std::uint64_t timeTicks_ = 0;  // PropertyNotify events on our window
+    std::uint64_t timeTicks_ = 0;   // PropertyNotify events on our window
+    std::uint8_t xfixesEvent_ = 0;  // 0: the server has no XFixes
+    std::uint64_t foreignChanges_ = 0;
+    std::uint64_t foreignAtOwnClaim_ = 0;  // foreignChanges_ when our latest claim took effect
     xcb_timestamp_t lastTime_ = 0;
     bool saveAnswered_ = false;
     bool saved_ = false;

@@ -18,7 +18,7 @@ public:
     std::optional<std::size_t> itemCount() override {
         // Every run asks this first: the time taken here is the one its
         // claim carries, so that any copy made after it wins.
-        runTime_ = owner_.serverTime();
+        run_ = owner_.now();
         if (owner_.ownedText()) return 1;
         const std::optional<bool> owned = reader_.hasOwner();
         if (!owned) return std::nullopt;
@@ -40,11 +40,13 @@ public:
     }
 
     WriteResult writeString(std::string text) override {
-        const std::optional<xcb_timestamp_t> time = runTime_ ? runTime_ : owner_.serverTime();
-        if (!time) return WriteResult::Failed;
-        switch (owner_.claim(std::move(text), *time)) {
+        const std::optional<X11SelectionOwner::Moment> since = run_ ? run_ : owner_.now();
+        if (!since) return WriteResult::Failed;
+        switch (owner_.claim(std::move(text), *since)) {
             case X11SelectionOwner::Claim::Owned: return WriteResult::Written;
             case X11SelectionOwner::Claim::Refused: return WriteResult::Superseded;
+            // Not reported as done: a newer copy was lost to it.
+            case X11SelectionOwner::Claim::Raced: return WriteResult::Superseded;
             case X11SelectionOwner::Claim::Failed: return WriteResult::Failed;
         }
         return WriteResult::Failed;
@@ -55,7 +57,7 @@ public:
 private:
     X11SelectionReader reader_;
     X11SelectionOwner owner_;
-    std::optional<xcb_timestamp_t> runTime_;  // cleaning thread only
+    std::optional<X11SelectionOwner::Moment> run_;  // when the run began; cleaning thread only
 };
 
 }  // namespace
