@@ -40,6 +40,9 @@ test_pkgs=(
 )
 
 want=("${build_pkgs[@]}")
+# Debian 13 moved Qt's SVG icon engine, which draws the tray icon and the
+# panel's symbols, out of libqt6svg6 into a package of its own.
+apt-cache show qt6-svg-plugins >/dev/null 2>&1 && want+=(qt6-svg-plugins)
 testing=0
 if [[ "${1:-}" == "--test" ]]; then want+=("${test_pkgs[@]}"); testing=1; fi
 

@@ -85,7 +85,7 @@ done
 depends=$(field Depends)
 deps=$(tr ',|' '\n\n' <<<"$depends" | sed 's/(.*//; s/[[:space:]]//g; s/:.*//')
 [[ $depends == *'(>= '* ]] || fail "Depends has no versioned entry, so shlibdeps did not run: $depends"
-grep -qxF libqt6svg6 <<<"$deps" || fail "Depends lacks libqt6svg6: $depends"
+for svg in qt6-svg-plugins libqt6svg6; do grep -qxF $svg <<<"$deps" || fail "Depends lacks $svg: $depends"; done
 
 want=(/usr/bin/purlo /usr/bin/purlo-clean "/usr/share/applications/$app.desktop" "/usr/share/metainfo/$app.metainfo.xml"
       "/usr/share/icons/hicolor/scalable/apps/$app.svg" /usr/share/man/man1/purlo.1.gz /usr/share/man/man1/purlo-clean.1.gz)
