@@ -42,11 +42,13 @@ docked() {
     done
     return 1
 }
-# Starts a Purlo ("$@": its arguments) and waits for its icon in the tray.
+# Starts a Purlo ("$@": its arguments) and waits for its icon in the tray
+# and its launch notification, which comes once the shortcut is grabbed.
 start_purlo() {
+    local before; before=$(notes_total)
     "$purlo" "$@" 2>>"$work/purlo.err" &
     purlo_pid=$!
-    until_ok 10 docked
+    until_ok 10 docked && until_ok 10 bash -c '(( $(dunstctl count displayed) + $(dunstctl count history) > $0 ))' "$before"
 }
 # Waits, bounded, for Purlo to end; its status in rc ("timeout" if it did not).
 ended() {

@@ -10,9 +10,7 @@ source "$PURLO_E2E_LIB/x11.sh" "$@"
 # the cleaned text once purlo is gone.
 xfsettingsd --no-daemon --disable-wm-check --replace >"$work/xfsettingsd.log" 2>&1 & manager=$!
 until_ok 10 bash -c '[[ $("$PURLO_SELECTION_OWNER" CLIPBOARD_MANAGER) != 0x0 ]]'
-"$purlo" 2>>"$work/purlo.err" &
-purlo_pid=$!
-until_ok 10 docked
+start_purlo
 own_text "kept  after  logout"
 press_until "kept after logout" && kill -TERM $purlo_pid
 if until_ok 10 bash -c '! kill -0 $0 2>/dev/null' "$purlo_pid"; then wait $purlo_pid; rc=$?; else rc=timeout; fi
@@ -23,9 +21,7 @@ kill $manager $owner_pid 2>/dev/null
 # Purlo waits for it, bounded, but its icon goes at once.
 xfce4-clipman >"$work/clipman.log" 2>&1 & clipman=$!
 until_ok 10 bash -c '[[ $("$PURLO_SELECTION_OWNER" CLIPBOARD_MANAGER) != 0x0 ]]'
-"$purlo" 2>>"$work/purlo.err" &
-purlo_pid=$!
-until_ok 10 docked
+start_purlo
 own_text "kept  by  clipman"
 press_until "kept by clipman" && kill -TERM $purlo_pid
 until_ok 2 bash -c '! xwininfo -id "$0" >/dev/null 2>&1' "$icon"; check "the icon goes at once on the way out" $?
