@@ -40,32 +40,13 @@ void check(std::string in) {
 
 // Addresses, query syntax, tracking names, every kind of white space,
 // characters that join with their neighbours, and invalid UTF-8.
-const std::vector<std::string> kPieces = {"https://",   "http://",
-                                          "h",          "host",
-                                          "/p",         "?",
-                                          "&",          "=",
-                                          "#",          "%",
-                                          "%5F",        "%E2%84%AA",
-                                          "a",          "Z",
-                                          "1",          ".",
-                                          ",",          ")",
-                                          "<",          ">",
-                                          "\"",         "'",
-                                          "utm_source", "REF",
-                                          "gclid",      "mkt_to\u212A",
-                                          "\u00E9",     "\u0301",
-                                          "\u0600",     "\U0001F600",
-                                          "\u200B",     " ",
-                                          "  ",         "\t",
-                                          "\n",         "\r\n",
-                                          "\v",         "\f",
-                                          "\u0085",     "\u00A0",
-                                          "\u1680",     "\u2003",
-                                          "\u2028",     "\u2029",
-                                          "\u202F",     "\u205F",
-                                          "\u3000",     "\xFF",
-                                          "\xC2",       "\xE2\x80",
-                                          "\xC0\xA0",   std::string(1, '\0')};
+// clang-format off
+const std::vector<std::string> kPieces = {
+    "https://", "http://", "h", "host", "/p", "?", "&", "=", "#", "%", "%5F", "%E2%84%AA", "a", "Z", "1", ".", ",",
+    ")", "<", ">", "\"", "'", "utm_source", "REF", "gclid", "mkt_to\u212A", "\u00E9", "\u0301", "\u0600", "\U0001F600",
+    "\u200B", " ", "  ", "\t", "\n", "\r\n", "\v", "\f", "\u0085", "\u00A0", "\u1680", "\u2003", "\u2028", "\u2029",
+    "\u202F", "\u205F", "\u3000", "\xFF", "\xC2", "\xE2\x80", "\xC0\xA0", std::string(1, '\0')};
+// clang-format on
 
 }  // namespace
 

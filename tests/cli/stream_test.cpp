@@ -46,11 +46,10 @@ TEST_P(Stream, EqualsCleaningTheWhole) {
     EXPECT_TRUE(got.str() == want) << got.str().size() << " bytes, want " << want.size();
 }
 
-const std::vector<std::string> kMixed = {"word ",           "https://h/a?b=1&utm_source=x ",
-                                         "\u3000\u3000",    "\n\n",
-                                         "\u00E9",          "\u0600",
-                                         "https://h/?ref=", " ",
-                                         "\xE2\x80",        "\t "};
+// clang-format off
+const std::vector<std::string> kMixed = {"word ", "https://h/a?b=1&utm_source=x ", "\u3000\u3000", "\n\n",
+                                         "\u00E9", "\u0600", "https://h/?ref=", " ", "\xE2\x80", "\t "};
+// clang-format on
 
 INSTANTIATE_TEST_SUITE_P(
     Inputs, Stream,
