@@ -10,11 +10,15 @@ start_purlo
 
 # Without a notification server the tray's own balloon says it; a server
 # that starts later is used, and one that reads markup gets the & escaped.
+own_text "up  and  running"
+press_until "up and running"; check "Super+Shift+V cleans" $? "$(clip)"
 kill "$PURLO_DUNST_PID"
 until_ok 5 bash -c '! dunstctl is-paused >/dev/null 2>&1'
 own_text "no  server"
 balloon() { xdotool search --onlyvisible --classname purlo 2>/dev/null | grep -vx "$icon" | head -n 1 | grep .; }
-press_until "no server" && until_ok 5 balloon >/dev/null; check "without a server the tray's balloon says it" $?
+# The bus first tries to start an installed server (dunst, here without a
+# display), which takes a while to fail.
+press_until "no server" && until_ok 15 balloon >/dev/null; check "without a server the tray's balloon says it" $? "$(clip)"
 xdotool mousemove --window "$(balloon)" 5 5 click 1  # it would cover the icon
 printf '[global]\n    markup = full\n    stack_duplicates = false\n' >"$work/dunstrc"
 dunst -config "$work/dunstrc" >/dev/null 2>&1 & dunst_pid=$!
