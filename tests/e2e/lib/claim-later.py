@@ -21,6 +21,7 @@ x.XSelectInput.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_long]
 x.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long, ctypes.c_void_p]
 x.XNextEvent.argtypes = [ctypes.c_void_p, ctypes.c_void_p]
 x.XFlush.argtypes = [ctypes.c_void_p]
+x.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
 
 d = x.XOpenDisplay(None)
 if len(sys.argv) != 2 or not d:
@@ -41,7 +42,7 @@ while True:
 print("ready", flush=True)
 sys.stdin.readline()
 x.XSetSelectionOwner(d, clipboard, w, when)
-x.XFlush(d)
+x.XSync(d, 0)  # the server has taken the claim before anyone hears of it
 print("claimed", flush=True)
 while True:
     x.XNextEvent(d, event)
