@@ -55,7 +55,7 @@ if [[ -n ${icon:-} ]]; then
         until_ok 2 menu_shown && break
     done
     [[ -n ${menu:-} ]] && xdotool mousemove --window "$menu" 12 10 click 1
-    if until_ok 5 bash -c '! kill -0 $0 2>/dev/null' "$purlo_pid"; then wait "$purlo_pid"; rc=$?; else rc=timeout; fi
+    ended 5
     check "Close quits with status 0" $([[ $rc == 0 ]]; echo $?) "rc=$rc"
 else
     check "clicks need the docked icon" 1 "no icon window"
@@ -97,7 +97,7 @@ until_ok 10 eval '! watcher IsStatusNotifierHostRegistered >/dev/null'
 trayer --edge top --align right --widthtype request --height 24 >/dev/null 2>&1 & tray=$!
 until_ok 10 docked; check "the icon docks in an X tray once the StatusNotifier host has gone" $?
 bus "$svc" "$menu" com.canonical.dbusmenu.Event "${close:-0}" clicked '<0>' 0 >/dev/null
-if until_ok 5 bash -c '! kill -0 $0 2>/dev/null' "$purlo_pid"; then wait "$purlo_pid"; rc=$?; else rc=timeout; fi
+ended 5
 check "the menu's Close, clicked in the host, quits with status 0" $([[ $rc == 0 ]]; echo $?) "rc=$rc"
 kill $purlo_pid $tray $panel 2>/dev/null; wait $purlo_pid 2>/dev/null
 
