@@ -3,6 +3,7 @@
 # the machine lacks. Idempotent: when everything is present it only checks.
 #   scripts/setup.sh          build and run dependencies
 #   scripts/setup.sh --test   also the tools the tests and benchmarks drive
+#   scripts/setup.sh --list [--test]   only print those package names
 # When another apt or dpkg is at work (unattended upgrades on a fresh
 # machine, say), it waits for it, up to PURLO_APT_WAIT seconds (600).
 set -euo pipefail
@@ -13,7 +14,7 @@ build_pkgs=(
   qt6-base-dev libqt6svg6 libgl-dev libxkbcommon-dev
   libicu-dev
   libxcb1-dev libxcb-keysyms1-dev libxcb-xfixes0-dev
-  libwayland-dev
+  libwayland-dev wayland-protocols
   fonts-dejavu-core
   librsvg2-bin
 )
@@ -24,7 +25,8 @@ build_pkgs=(
 # on sway, and ss (iproute2) shows what a compositor has queued for a client;
 # mutter is GNOME's compositor, whose seat the harness gives a keyboard
 # through its remote-desktop interface (from Python, over GObject);
-# xfce4-panel is a StatusNotifier host, which draws the icon's menu itself. The
+# xfce4-panel is a StatusNotifier host, which draws the icon's menu itself;
+# mmdebstrap makes the Debian 13 root the suite runs in a second time. The
 # sanitizer and libFuzzer runtimes come separately, below: their package is
 # named after clang's version, which differs between releases.
 test_pkgs=(
@@ -37,6 +39,7 @@ test_pkgs=(
   sway xwayland wl-clipboard wtype iproute2
   kwin-wayland xdg-desktop-portal xdg-desktop-portal-kde plasma-wayland-protocols
   mutter python3-gi gir1.2-glib-2.0
+  mmdebstrap
 )
 
 want=("${build_pkgs[@]}")
@@ -44,7 +47,10 @@ want=("${build_pkgs[@]}")
 # panel's symbols, out of libqt6svg6 into a package of its own.
 apt-cache show qt6-svg-plugins >/dev/null 2>&1 && want+=(qt6-svg-plugins)
 testing=0
+listing=0
+if [[ "${1:-}" == "--list" ]]; then listing=1; shift; fi
 if [[ "${1:-}" == "--test" ]]; then want+=("${test_pkgs[@]}"); testing=1; fi
+if [[ $listing -eq 1 ]]; then printf '%s\n' "${want[@]}"; exit 0; fi
 
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 # The compiler runtime package that goes with the clang on PATH, if any.

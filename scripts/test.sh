@@ -10,6 +10,9 @@
 # The package test installs and purges the Debian package for real only with
 # PURLO_TEST_INSTALL=1, as root (CI, on a machine of its own, sets it);
 # otherwise CTest reports that part skipped and the machine is left as it is.
+#   4. steps 1 and 2 again inside a Debian 13 root (scripts/debian-root.sh), when
+#      run as root; PURLO_ROOTS=no leaves it out.
+# `scripts/test.sh --suite BUILD_DIR` runs only step 1, in that build folder.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -17,14 +20,21 @@ jobs=$(nproc)
 
 bash scripts/setup.sh --test
 
-echo "== build (build/)"
-# Warnings are errors here, so that none creeps in; the Wayland clipboard is
-# required, so that a missing package fails the build instead of a test.
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPURLO_BUILD_TESTS=ON -DPURLO_BUILD_BENCH=ON \
-  -DPURLO_WERROR=ON -DPURLO_WAYLAND=on >/dev/null
-cmake --build build -j"$jobs"
-echo "== tests"
-ctest --test-dir build --output-on-failure --no-tests=error -j"$jobs"
+suite() {
+  echo "== build ($1/)"
+  # Warnings are errors here, so that none creeps in; the Wayland clipboard is
+  # required, so that a missing package fails the build instead of a test.
+  cmake -S . -B "$1" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPURLO_BUILD_TESTS=ON -DPURLO_BUILD_BENCH=ON \
+    -DPURLO_WERROR=ON -DPURLO_WAYLAND=on >/dev/null
+  cmake --build "$1" -j"$jobs"
+  echo "== tests ($1/)"
+  ctest --test-dir "$1" --output-on-failure --no-tests=error -j"$jobs"
+}
+if [[ "${1:-}" == "--suite" ]]; then
+  suite "$2"
+  exit 0
+fi
+suite build
 
 echo "== sanitizer build (build-asan/): cleaning and filter tests"
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DPURLO_SANITIZE=ON -DPURLO_BUILD_GUI=OFF -DPURLO_BUILD_TESTS=ON \
@@ -42,3 +52,12 @@ trap 'rm -rf "$corpus"' EXIT
 "$root/build-fuzz/fuzz/fuzz_pipeline" -max_total_time="${PURLO_FUZZ_SECONDS:-60}" \
   -seed="${PURLO_FUZZ_SEED:-1}" -max_len=4096 -timeout=10 -print_final_stats=1 "$corpus" "$root/fuzz/seeds" 2>&1 | tail -n 15
 echo "fuzz: no crash, leak or hang"
+
+if [[ ${PURLO_ROOTS:-yes} == no ]]; then
+  echo "== Debian 13 root: left out (PURLO_ROOTS=no)"
+elif [[ $(id -u) -ne 0 ]]; then
+  echo "== Debian 13 root: left out (it needs root, for chroot)"
+else
+  echo "== Debian 13 root (trixie): the same build and tests against its compiler, Qt and desktops"
+  bash scripts/debian-root.sh run trixie bash scripts/test.sh --suite build-trixie
+fi
