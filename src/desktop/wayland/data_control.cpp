@@ -2,6 +2,7 @@
 
 #include "desktop/wayland/event_thread.hpp"
 
+#include "ext-data-control-v1-client-protocol.h"
 #include "wlr-data-control-unstable-v1-client-protocol.h"
 
 #include <wayland-client.h>
@@ -117,31 +118,36 @@ void DataControl::deviceFinished() {
 
 namespace {
 
-// One data-control protocol's names. ext-data-control-v1 has the same
-// requests and events under ext_data_control_*.
-struct Wlr {
-    using Manager = zwlr_data_control_manager_v1;
-    using Device = zwlr_data_control_device_v1;
-    using Offer = zwlr_data_control_offer_v1;
-    using Source = zwlr_data_control_source_v1;
-    using DeviceListener = zwlr_data_control_device_v1_listener;
-    using OfferListener = zwlr_data_control_offer_v1_listener;
-    using SourceListener = zwlr_data_control_source_v1_listener;
-    static constexpr const wl_interface* managerInterface = &zwlr_data_control_manager_v1_interface;
-    static constexpr auto getDevice = zwlr_data_control_manager_v1_get_data_device;
-    static constexpr auto createSource = zwlr_data_control_manager_v1_create_data_source;
-    static constexpr auto destroyManager = zwlr_data_control_manager_v1_destroy;
-    static constexpr auto addDeviceListener = zwlr_data_control_device_v1_add_listener;
-    static constexpr auto setSelection = zwlr_data_control_device_v1_set_selection;
-    static constexpr auto destroyDevice = zwlr_data_control_device_v1_destroy;
-    static constexpr auto addOfferListener = zwlr_data_control_offer_v1_add_listener;
-    static constexpr auto offerData = zwlr_data_control_offer_v1_get_user_data;
-    static constexpr auto receive = zwlr_data_control_offer_v1_receive;
-    static constexpr auto destroyOffer = zwlr_data_control_offer_v1_destroy;
-    static constexpr auto addSourceListener = zwlr_data_control_source_v1_add_listener;
-    static constexpr auto offer = zwlr_data_control_source_v1_offer;
-    static constexpr auto destroySource = zwlr_data_control_source_v1_destroy;
-};
+// One data-control protocol's names. wlroots' own (zwlr_), which wlroots
+// compositors and KWin offer, and the standard grown out of it (ext_,
+// wayland-protocols' staging) have the same requests and events.
+#define PURLO_DATA_CONTROL_NAMES(Traits, P)                                                \
+    struct Traits {                                                                        \
+        using Manager = P##_manager_v1;                                                    \
+        using Device = P##_device_v1;                                                      \
+        using Offer = P##_offer_v1;                                                        \
+        using Source = P##_source_v1;                                                      \
+        using DeviceListener = P##_device_v1_listener;                                     \
+        using OfferListener = P##_offer_v1_listener;                                       \
+        using SourceListener = P##_source_v1_listener;                                     \
+        static constexpr const wl_interface* managerInterface = &P##_manager_v1_interface; \
+        static constexpr auto getDevice = P##_manager_v1_get_data_device;                  \
+        static constexpr auto createSource = P##_manager_v1_create_data_source;            \
+        static constexpr auto destroyManager = P##_manager_v1_destroy;                     \
+        static constexpr auto addDeviceListener = P##_device_v1_add_listener;              \
+        static constexpr auto setSelection = P##_device_v1_set_selection;                  \
+        static constexpr auto destroyDevice = P##_device_v1_destroy;                       \
+        static constexpr auto addOfferListener = P##_offer_v1_add_listener;                \
+        static constexpr auto offerData = P##_offer_v1_get_user_data;                      \
+        static constexpr auto receive = P##_offer_v1_receive;                              \
+        static constexpr auto destroyOffer = P##_offer_v1_destroy;                         \
+        static constexpr auto addSourceListener = P##_source_v1_add_listener;              \
+        static constexpr auto offer = P##_source_v1_offer;                                 \
+        static constexpr auto destroySource = P##_source_v1_destroy;                       \
+    }
+PURLO_DATA_CONTROL_NAMES(Wlr, zwlr_data_control);
+PURLO_DATA_CONTROL_NAMES(Ext, ext_data_control);
+#undef PURLO_DATA_CONTROL_NAMES
 
 template <class P>
 class Device final : public DataControl {
@@ -217,6 +223,7 @@ private:
 
 }  // namespace
 
+std::unique_ptr<DataControl> makeExtDataControl(EventThread& thread) { return std::make_unique<Device<Ext>>(thread); }
 std::unique_ptr<DataControl> makeWlrDataControl(EventThread& thread) { return std::make_unique<Device<Wlr>>(thread); }
 
 }  // namespace purlo::wayland

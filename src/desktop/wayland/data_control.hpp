@@ -101,6 +101,8 @@ private:
     std::atomic<std::uint64_t> foreignChanges_{0};
 };
 
+// ext-data-control-v1 (ext_data_control_manager_v1).
+std::unique_ptr<DataControl> makeExtDataControl(EventThread& thread);
 // wlr-data-control (zwlr_data_control_manager_v1).
 std::unique_ptr<DataControl> makeWlrDataControl(EventThread& thread);
 

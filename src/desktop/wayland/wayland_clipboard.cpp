@@ -29,7 +29,10 @@ using wayland::DataControl;
 class WaylandClipboard final : public Clipboard {
 public:
     WaylandClipboard(std::string display, std::function<void()> ended) {
-        // Best first: a compositor that offers several is asked through the first.
+        // Best first: a compositor that offers several is asked through the
+        // first. The standard one first: wlroots-based compositors keep the
+        // older one only for the clients that know no other.
+        protocols_.push_back(wayland::makeExtDataControl(thread_));
         protocols_.push_back(wayland::makeWlrDataControl(thread_));
         thread_.start(
             std::move(display), [this](wl_display* d) { return setUp(d); }, [this] { tearDown(); }, std::move(ended));
