@@ -7,8 +7,8 @@
 #   portal binds shortcuts in) is on the bus. Exports WAYLAND_DISPLAY,
 #   XDG_SESSION_TYPE=wayland, XDG_CURRENT_DESKTOP=KDE and PURLO_KWIN_PID; the
 #   pid joins the harness's `pids`, so its cleanup stops KWin. The D-Bus
-#   activation environment is updated, so that the portals the bus starts on
-#   demand see this session. Returns 1 (after saying why) when a tool is
+#   activation environment is updated first, so that the portals started on
+#   demand, by the bus or by KWin, see this session. Returns 1 (after saying why) when a tool is
 #   missing or KWin does not come up within $timeout_s seconds.
 #
 #   No Xwayland: KWin picks its X display number by probing /tmp/.X11-unix,
@@ -33,6 +33,13 @@ kwin_start() {
     chmod +x "$logs/kwin-ready.sh"
 
     export XDG_SESSION_TYPE=wayland XDG_CURRENT_DESKTOP=KDE
+    # KWin 6 starts the portal itself while it comes up: the activation
+    # environment must name this session (and the socket KWin is about to
+    # open) before, or the portal settles for its GTK backend, which has no
+    # global shortcuts. KWin 5 leaves the portal to D-Bus, later.
+    WAYLAND_DISPLAY="$socket" dbus-update-activation-environment HOME XDG_RUNTIME_DIR XDG_CONFIG_HOME \
+        XDG_DATA_HOME XDG_CACHE_HOME XDG_CURRENT_DESKTOP XDG_SESSION_TYPE WAYLAND_DISPLAY DISPLAY ||
+        { echo "harness: could not pass the session to D-Bus activation" >&2; return 1; }
     # KWin picks its own Qt platform and must not take Xvfb for a parent.
     # Without permission checks, the fake-input protocol that tests press
     # keys through is open to clients KWin does not know.
@@ -58,7 +65,4 @@ kwin_start() {
         return 1
     fi
     export WAYLAND_DISPLAY="$socket"
-    dbus-update-activation-environment HOME XDG_RUNTIME_DIR XDG_CONFIG_HOME XDG_DATA_HOME XDG_CACHE_HOME \
-        XDG_CURRENT_DESKTOP XDG_SESSION_TYPE WAYLAND_DISPLAY DISPLAY ||
-        { echo "harness: could not pass the session to D-Bus activation" >&2; return 1; }
 }
