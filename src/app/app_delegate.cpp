@@ -97,6 +97,8 @@ void AppDelegate::showShortcutStatus(bool wasLost) {
         tip = text(kToolTip).arg(chord());
     } else if (r.taken) {
         body = tip = text(kTakenText).arg(chord());
+    } else if (r.awaitsUser()) {
+        body = tip = text(kConfirmText).arg(chord(), QString::fromStdString(r.advice));
     } else if (r.pending) {
         body = tip = text(kLostText).arg(chord(), QString::fromStdString(r.reason));
     } else {

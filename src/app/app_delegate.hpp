@@ -30,6 +30,8 @@ inline constexpr const char* kToolTip = "Purlo \u2014 %1 cleans the clipboard";
 // The shortcut lost (the desktop's portal went away), and back again.
 inline constexpr const char* kLostText = "%1 stopped working: %2";
 inline constexpr const char* kBackText = "%1 works again";
+// The desktop asks the user before it binds the shortcut (%2: how).
+inline constexpr const char* kConfirmText = "%1 is waiting for you: %2";
 // Purlo started again while it runs (a second launch from the menu).
 inline constexpr const char* kRunningText = "Purlo is already running: %1 cleans the clipboard";
 // The chord where the desktop does not name it otherwise.

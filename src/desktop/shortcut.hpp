@@ -54,6 +54,10 @@ struct RegistrationResult {
     }
     static RegistrationResult waiting() { return {false, {}, false, true, {}, {}}; }
     static RegistrationResult lost(std::string reason) { return {false, std::move(reason), false, true, {}, {}}; }
+    // The desktop asks the user first (a dialog): still pending, with what
+    // the user has to do and no reason.
+    static RegistrationResult confirming(std::string advice) { return {false, {}, false, true, {}, std::move(advice)}; }
+    bool awaitsUser() const { return pending && reason.empty() && !advice.empty(); }
 };
 
 // Registers the program's one combination: the V key with exactly

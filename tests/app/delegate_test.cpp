@@ -138,13 +138,18 @@ TEST(Launch, RunsInOrderAndSaysWhetherTheShortcutWorks) {
     }
 }
 
-// A desktop that answers later: one launch notification, with its answer
-// and the keys it bound.
+// A desktop that answers later, after asking the user in a dialog: the
+// dialog is said, never given up on, and the answer follows with the keys
+// it bound.
 TEST(Launch, APendingRegistrationIsAnnouncedWhenTheDesktopAnswers) {
     Harness h(RegistrationResult::waiting());
     EXPECT_TRUE(h.notes.delivered.empty());
+    h.shortcut->change(RegistrationResult::confirming("confirm it"));
+    for (const QTimer* wait : h.delegate->findChildren<QTimer*>())
+        EXPECT_FALSE(wait->isActive()) << "a user at a dialog is not told the desktop did not answer";
     h.shortcut->change(RegistrationResult::bound("Meta+Shift+V"));
-    EXPECT_EQ(h.notes.delivered, (std::vector<Note>{{"Purlo", "Ready! Press Meta+Shift+V to clean clipboard"}}));
+    EXPECT_EQ(h.notes.delivered, (std::vector<Note>{{"Purlo", "Super+Shift+V is waiting for you: confirm it"},
+                                                    {"Purlo", "Ready! Press Meta+Shift+V to clean clipboard"}}));
     EXPECT_EQ(h.tray->toolTip, QString::fromUtf8("Purlo \u2014 Meta+Shift+V cleans the clipboard"));
     h.tray->click(QSystemTrayIcon::Trigger);
     EXPECT_EQ(h.delegate->popover()->findChild<QLabel*>(QStringLiteral("hint"))->text(),

@@ -7,7 +7,9 @@
 #include <QDBusPendingReply>
 #include <QDBusServiceWatcher>
 #include <QDBusVariant>
+#include <QGuiApplication>
 #include <QList>
+#include <QTimer>
 
 #include <optional>
 
@@ -17,6 +19,7 @@ namespace {
 const QString kService = QStringLiteral("org.freedesktop.portal.Desktop");
 const QString kDesktopPath = QStringLiteral("/org/freedesktop/portal/desktop");
 const QString kInterface = QStringLiteral("org.freedesktop.portal.GlobalShortcuts");
+const QString kRegistryInterface = QStringLiteral("org.freedesktop.host.portal.Registry");
 const QString kRequestInterface = QStringLiteral("org.freedesktop.portal.Request");
 const QString kSessionInterface = QStringLiteral("org.freedesktop.portal.Session");
 // The desktop's half of the portal, which holds the shortcut itself:
@@ -92,7 +95,7 @@ QString pathOrString(const QVariant& v) {
 
 }  // namespace
 
-PortalShortcutBackend::PortalShortcutBackend(QDBusConnection bus, QObject* parent)
+PortalShortcutBackend::PortalShortcutBackend(QDBusConnection bus, QObject* parent, int dialogWaitMs)
     : ShortcutBackend(parent), bus_(std::move(bus)) {
     qRegisterMetaType<purlo::ShortcutId>();
     qRegisterMetaType<purlo::RegistrationResult>();
@@ -104,6 +107,15 @@ PortalShortcutBackend::PortalShortcutBackend(QDBusConnection bus, QObject* paren
     owners_->setConnection(bus_);
     owners_->setWatchedServices({kService, kDesktopHalves});
     connect(owners_, &QDBusServiceWatcher::serviceOwnerChanged, this, &PortalShortcutBackend::onOwnerChanged);
+    // KDE binds in milliseconds and GNOME at once once the user has
+    // approved; an answer this late means the desktop shows its dialog.
+    dialogWait_ = new QTimer(this);
+    dialogWait_->setSingleShot(true);
+    dialogWait_->setInterval(dialogWaitMs);
+    connect(dialogWait_, &QTimer::timeout, this, [this] {
+        if (step_ == Step::BindShortcuts)
+            emit registrationChanged(RegistrationResult::confirming("confirm the shortcut in the desktop's dialog"));
+    });
 }
 
 PortalShortcutBackend::~PortalShortcutBackend() {
@@ -128,7 +140,7 @@ RegistrationResult PortalShortcutBackend::registerShortcut(ShortcutId id) {
     // would collide with the first: it is closed, and the portal has
     // answered, before the next one is asked for.
     if (sessionHandle_.isEmpty()) {
-        askVersion();
+        registerAppId();
     } else {
         call_ = new QDBusPendingCallWatcher(bus_.asyncCall(QDBusMessage::createMethodCall(
                                                 kService, sessionHandle_, kSessionInterface, QStringLiteral("Close"))),
@@ -137,7 +149,7 @@ RegistrationResult PortalShortcutBackend::registerShortcut(ShortcutId id) {
         connect(call_, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* w) {
             w->deleteLater();
             call_ = nullptr;
-            askVersion();
+            registerAppId();
         });
     }
     return RegistrationResult::waiting();
@@ -148,6 +160,28 @@ void PortalShortcutBackend::cancel() {
     call_ = nullptr;
     stopListening();
     step_ = Step::Idle;
+    dialogWait_->stop();
+}
+
+void PortalShortcutBackend::registerAppId() {
+    const QString appId = QGuiApplication::desktopFileName();
+    if (appId.isEmpty()) {
+        askVersion();
+        return;
+    }
+    // Portals before 1.20 have no registry, a portal that already knows the
+    // connection refuses a second id, and one that cannot find the desktop
+    // entry refuses it too: each leaves the portal where it was, so the
+    // answer is only waited for, never acted on.
+    QDBusMessage m =
+        QDBusMessage::createMethodCall(kService, kDesktopPath, kRegistryInterface, QStringLiteral("Register"));
+    m << appId << QVariantMap{};
+    call_ = new QDBusPendingCallWatcher(bus_.asyncCall(m), this);
+    connect(call_, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* w) {
+        w->deleteLater();
+        call_ = nullptr;
+        askVersion();
+    });
 }
 
 void PortalShortcutBackend::askVersion() {
@@ -218,6 +252,7 @@ void PortalShortcutBackend::bindShortcuts() {
     m << QVariant::fromValue(QDBusObjectPath(sessionHandle_)) << QVariant::fromValue(ourShortcuts()) << QString()
       << QVariantMap{{QStringLiteral("handle_token"), token}};
     watchCall(bus_.asyncCall(m));
+    dialogWait_->start();
 }
 
 void PortalShortcutBackend::expectResponse(Step step, const QString& token) {
@@ -266,6 +301,16 @@ void PortalShortcutBackend::onResponse(uint code, const QVariantMap& results) {
     const Step step = step_;
     stopListening();
     step_ = Step::Idle;
+    dialogWait_->stop();
+    // GNOME answers a bind that succeeded with code 2, listing the shortcut
+    // it bound: the list decides, not the code. A shortcut the user declined
+    // is not listed.
+    if (step == Step::BindShortcuts && code != 1) {
+        if (const auto trigger = triggerIn(results.value(QStringLiteral("shortcuts")))) {
+            finishBound(*trigger);
+            return;
+        }
+    }
     if (code != 0) {
         finish(RegistrationResult::unavailable(code == 1 ? "the shortcut was declined on the desktop"
                                                          : "the desktop portal refused the shortcut"));
@@ -286,13 +331,7 @@ void PortalShortcutBackend::onResponse(uint code, const QVariantMap& results) {
         }
         return;
     }
-    if (step == Step::BindShortcuts) {
-        if (const auto trigger = triggerIn(results.value(QStringLiteral("shortcuts")))) {
-            finishBound(*trigger);
-        } else {
-            finish(RegistrationResult::unavailable("the desktop did not bind the shortcut"));
-        }
-    }
+    if (step == Step::BindShortcuts) finish(RegistrationResult::unavailable("the desktop did not bind the shortcut"));
 }
 
 void PortalShortcutBackend::finishBound(const QString& trigger) {
@@ -308,6 +347,7 @@ void PortalShortcutBackend::finishBound(const QString& trigger) {
 void PortalShortcutBackend::finish(const RegistrationResult& result) {
     stopListening();
     step_ = Step::Idle;
+    dialogWait_->stop();
     emit registrationChanged(result);
 }
 
@@ -325,7 +365,8 @@ void PortalShortcutBackend::onActivated(const QDBusObjectPath& session, const QS
 }
 
 std::unique_ptr<ShortcutBackend> makePortalShortcutBackend(QObject* parent) {
-    return std::make_unique<PortalShortcutBackend>(QDBusConnection::sessionBus(), parent);
+    return std::make_unique<PortalShortcutBackend>(
+        QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("purlo-portal")), parent);
 }
 
 }  // namespace purlo

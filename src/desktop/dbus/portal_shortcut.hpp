@@ -6,6 +6,9 @@
 // The portal and the desktop's half of it are followed by their names on the
 // bus: when either goes away the shortcut is reported lost, and it is bound
 // again once the one that went returns.
+// Before its first call on a connection the backend tells the portal its
+// app id: an unsandboxed program has none otherwise, and GNOME refuses
+// shortcuts to a program without one.
 
 #include "desktop/shortcut.hpp"
 
@@ -19,6 +22,7 @@
 class QDBusPendingCall;
 class QDBusServiceWatcher;
 class QDBusPendingCallWatcher;
+class QTimer;
 
 namespace purlo {
 
@@ -27,7 +31,8 @@ class PortalShortcutBackend final : public ShortcutBackend {
 public:
     // `bus` is the session bus the portal listens on; one backend per
     // connection, since the portal names the session after the connection.
-    explicit PortalShortcutBackend(QDBusConnection bus = QDBusConnection::sessionBus(), QObject* parent = nullptr);
+    explicit PortalShortcutBackend(QDBusConnection bus = QDBusConnection::sessionBus(), QObject* parent = nullptr,
+                                   int dialogWaitMs = 1500);
     ~PortalShortcutBackend() override;
 
     // Always answers {pending}; the outcome follows through registrationChanged().
@@ -44,6 +49,7 @@ private:
     enum class Step { Idle, CreateSession, BindShortcuts };
 
     void cancel();
+    void registerAppId();
     void askVersion();
     void createSession();
     void bindShortcuts();
@@ -65,12 +71,15 @@ private:
     bool activatedConnected_ = false;
     QDBusPendingCallWatcher* call_ = nullptr;
     QDBusServiceWatcher* owners_ = nullptr;
+    QTimer* dialogWait_ = nullptr;  // a bind that takes this long waits for the user
     bool wanted_ = false;  // registerShortcut() was called
     bool lost_ = false;    // the portal went away; bind again once it returns
 };
 
-// The portal backend for the backend factory: it asks the portal for
-// nothing until registerShortcut() is called.
+// The portal backend for the backend factory, on a session bus connection of
+// its own (the app id must be the first thing the portal hears on it, and
+// Qt itself asks the portal things on the shared one). It asks the portal
+// for nothing until registerShortcut() is called.
 std::unique_ptr<ShortcutBackend> makePortalShortcutBackend(QObject* parent = nullptr);
 
 }  // namespace purlo
