@@ -189,6 +189,24 @@ std::string noTrayAdvice(std::string_view currentDesktop) {
     return "No tray shows Purlo\u2019s icon; it appears when a panel with a tray starts." + quit;
 }
 
+std::string chordFromTrigger(std::string_view trigger) {
+    constexpr std::string_view kPress = "Press ";
+    if (trigger.starts_with(kPress)) trigger.remove_prefix(kPress.size());
+    if (!trigger.starts_with('<')) return std::string(trigger);
+    std::string chord;
+    while (trigger.starts_with('<')) {
+        const auto end = trigger.find('>');
+        if (end == std::string_view::npos) return std::string(trigger);
+        std::string mod(trigger.substr(1, end - 1));
+        if (mod == "Primary" || mod == "Control") mod = "Ctrl";
+        chord += mod + '+';
+        trigger.remove_prefix(end + 1);
+    }
+    std::string key(trigger);
+    if (key.size() == 1) key[0] = char(std::toupper(static_cast<unsigned char>(key[0])));
+    return chord + key;
+}
+
 bool isSuperShiftV(std::string_view accelerator) {
     std::set<std::string> mods;
     std::string_view rest = accelerator;

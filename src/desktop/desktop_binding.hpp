@@ -46,6 +46,10 @@ std::string noTrayAdvice(std::string_view currentDesktop);
 // "<Super><Shift>v", sway's "Mod4+Shift+v" (after its `set $var`s).
 bool isSuperShiftV(std::string_view gnomeAccelerator);
 bool isSuperShiftVCombo(std::string_view swayCombo);
+// A portal's trigger description as the chord is written everywhere else:
+// GNOME's "Press <Shift><Super>v" becomes "Shift+Super+V"; KDE's
+// "Meta+Shift+V" stays as it is.
+std::string chordFromTrigger(std::string_view trigger);
 // Whether a command line runs `purlo --clean`.
 bool runsPurloClean(std::string_view command);
 // Whether sway's configuration text binds Super+Shift+V to `purlo --clean`.

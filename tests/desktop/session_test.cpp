@@ -48,6 +48,9 @@ TEST(DesktopBinding, ReadsTheDesktopsOwnWords) {
     EXPECT_TRUE(isSuperShiftV("<Super><Shift>v") && isSuperShiftV("<Shift><Mod4>V"));
     EXPECT_FALSE(isSuperShiftV("<Super>v") || isSuperShiftV("<Super><Shift><Alt>v") ||
                  isSuperShiftV("<Super><Shift>b"));
+    EXPECT_EQ(chordFromTrigger("Press <Shift><Super>v"), "Shift+Super+V");
+    EXPECT_EQ(chordFromTrigger("<Primary><Alt>t"), "Ctrl+Alt+T");
+    EXPECT_EQ(chordFromTrigger("Meta+Shift+V"), "Meta+Shift+V");
     EXPECT_TRUE(runsPurloClean("/usr/bin/purlo --clean") && runsPurloClean("env X=1 purlo --clean"));
     EXPECT_FALSE(runsPurloClean("purlo") || runsPurloClean("notpurlo --clean") || runsPurloClean("purlo-clean"));
     EXPECT_TRUE(swayConfigBindsClean("set $mod Mod4\nbindsym --release $mod+Shift+v exec purlo --clean\n"));

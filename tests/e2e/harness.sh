@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# harness.sh [--sway | --kwin | --mutter] [--tray] [--notifications] -- COMMAND ARGS...
+# harness.sh [--sway | --kwin | --mutter | --gnome-shell] [--tray] [--notifications] -- COMMAND ARGS...
 #
 # Runs COMMAND in a private desktop of its own, so that tests never touch the
 # user's session and never see each other's:
@@ -20,7 +20,10 @@
 #   - or, with --mutter, a headless mutter (GNOME's compositor: no
 #     data-control, but Xwayland's clipboard and its own are kept in step)
 #     with Xwayland, and a keyboard on its seat; WAYLAND_DISPLAY, DISPLAY,
-#     XAUTHORITY and XDG_CURRENT_DESKTOP=GNOME exported.
+#     XAUTHORITY and XDG_CURRENT_DESKTOP=GNOME exported;
+#   - or, with --gnome-shell, the same with GNOME Shell itself, headless, on a
+#     private system bus of its own (it asks the login manager things), out
+#     of the Overview it starts in; it is its own notification server.
 # Every service is waited for on its own signal, bounded by
 # PURLO_HARNESS_TIMEOUT seconds (default 15); on timeout the harness says which
 # one and exits 125. Otherwise it exits with COMMAND's status. Whatever it
@@ -40,20 +43,21 @@ self="$here/$(basename "${BASH_SOURCE[0]}")"
 timeout_s=${PURLO_HARNESS_TIMEOUT:-15}
 
 usage() {
-    echo "usage: harness.sh [--sway | --kwin | --mutter] [--tray] [--notifications] -- COMMAND ARGS..." >&2
+    echo "usage: harness.sh [--sway | --kwin | --mutter | --gnome-shell] [--tray] [--notifications] -- COMMAND ARGS..." >&2
     exit 2
 }
 
 all_args=("$@")
-want_sway=0 want_tray=0 want_notes=0 want_kwin=0 want_mutter=0 inner=0 opts=()
+want_sway=0 want_tray=0 want_notes=0 want_kwin=0 want_mutter=0 want_shell=0 inner=0 opts=()
 while [[ $# -gt 0 ]]; do
     case "$1" in
-    --sway | --tray | --notifications | --kwin | --mutter) opts+=("$1") ;;&
+    --sway | --tray | --notifications | --kwin | --mutter | --gnome-shell) opts+=("$1") ;;&
     --sway) want_sway=1 ;;
     --tray) want_tray=1 ;;
     --notifications) want_notes=1 ;;
     --kwin) want_kwin=1 ;;
     --mutter) want_mutter=1 ;;
+    --gnome-shell) want_mutter=1 want_shell=1 ;;
     --inside-bus) inner=1 ;;  # internal: second stage, already on the private bus
     --) shift; break ;;
     *) echo "harness: unknown option '$1'" >&2; usage ;;
@@ -99,6 +103,9 @@ if [[ $inner -eq 0 ]]; then
             [[ -s "$world/inner.pid" ]] && kill -TERM "$(<"$world/inner.pid")" 2>/dev/null
             wait "$child" 2>/dev/null
         fi
+        # xdg-document-portal mounts its file system in the runtime folder
+        # where it can; it goes with the world.
+        findmnt -rn -o TARGET | grep "^$world/" | sort -r | xargs -r -n1 umount -l 2>/dev/null
         rm -rf "$world"
     }
     trap cleanup_outer EXIT
@@ -191,12 +198,41 @@ EOF
     export WAYLAND_DISPLAY DISPLAY SWAYSOCK XDG_CURRENT_DESKTOP=sway PURLO_SWAY_CONFIG="$logs/sway.config"
 }
 
+start_system_bus() {
+    # Only for what the desktop asks the login manager and the like: a bus
+    # that lets everything through, on a socket in the scratch space.
+    cat >"$logs/system-bus.conf" <<EOF
+<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <type>system</type>
+  <listen>unix:path=$logs/system-bus</listen>
+  <auth>EXTERNAL</auth>
+  <policy context="default">
+    <allow user="*"/><allow own="*"/><allow send_destination="*"/><allow receive_sender="*"/>
+  </policy>
+</busconfig>
+EOF
+    dbus-daemon --config-file="$logs/system-bus.conf" --nofork --nopidfile >"$logs/system-bus.log" 2>&1 &
+    pids+=($!)
+    start_wait
+    until [[ -S "$logs/system-bus" ]]; do
+        within && kill -0 "${pids[-1]}" 2>/dev/null || fail_timeout "a private system bus" "$logs/system-bus.log"
+        sleep 0.02
+    done
+    export DBUS_SYSTEM_BUS_ADDRESS="unix:path=$logs/system-bus"
+}
+
 start_mutter() {
     # mutter names Xwayland's display in its log, and lets in only clients
-    # with its own cookie.
-    local socket="purlo-mutter-$$" log="$logs/mutter.log" cookie
+    # with its own cookie. GNOME Shell is mutter with the shell on top.
+    local socket="purlo-mutter-$$" log="$logs/mutter.log" cookie program=(mutter --headless)
+    if [[ $want_shell -eq 1 ]]; then
+        start_system_bus
+        program=(gnome-shell --headless)
+    fi
     # In a session of its own, as sway, for the Xwayland it starts.
-    XDG_CURRENT_DESKTOP=GNOME setsid mutter --headless --wayland --virtual-monitor 1024x768 \
+    XDG_CURRENT_DESKTOP=GNOME setsid "${program[@]}" --wayland --virtual-monitor 1024x768 \
         --wayland-display "$socket" >"$log" 2>&1 &
     pids+=($!)
     groups+=($!)
@@ -219,6 +255,24 @@ start_mutter() {
         within && kill -0 "${pids[-1]}" 2>/dev/null || fail_timeout "a keyboard on mutter's seat" "$logs/keyboard.log"
         sleep 0.02
     done
+    # The shell opens the Overview at the end of its start-up animation, and
+    # its search field then takes the keys the shell's own shortcuts would:
+    # once it is open, it is closed.
+    if [[ $want_shell -eq 1 ]]; then
+        overview() {
+            gdbus call --session --dest org.gnome.Shell --object-path /org/gnome/Shell \
+                --method "org.freedesktop.DBus.Properties.$1" org.gnome.Shell OverviewActive "${@:2}" 2>/dev/null
+        }
+        until [[ $(overview Get) == "(<true>,)" ]]; do
+            within || fail_timeout "GNOME Shell to open its Overview after starting" "$log"
+            sleep 0.05
+        done
+        overview Set '<false>' >/dev/null
+        until [[ $(overview Get) == "(<false>,)" ]]; do
+            within || fail_timeout "GNOME Shell to leave the Overview" "$log"
+            sleep 0.05
+        done
+    fi
 }
 
 if [[ $want_sway -eq 1 ]]; then start_sway

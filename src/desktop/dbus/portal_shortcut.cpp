@@ -1,5 +1,7 @@
 #include "desktop/dbus/portal_shortcut.hpp"
 
+#include "desktop/desktop_binding.hpp"
+
 #include <QDBusArgument>
 #include <QDBusMessage>
 #include <QDBusMetaType>
@@ -341,7 +343,7 @@ void PortalShortcutBackend::finishBound(const QString& trigger) {
         finish(RegistrationResult::unavailable("the desktop keeps Purlo's shortcut without any keys"));
         return;
     }
-    finish(RegistrationResult::bound(trigger.toStdString()));
+    finish(RegistrationResult::bound(chordFromTrigger(trigger.toStdString())));
 }
 
 void PortalShortcutBackend::finish(const RegistrationResult& result) {

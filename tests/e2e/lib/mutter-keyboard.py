@@ -5,6 +5,8 @@
 # keyboard) until it is killed. Waits, at most $1 seconds, for mutter to
 # offer the interface: mutter takes its bus names a moment after its
 # display is up.
+# With evdev key codes after $1 it presses them as a chord instead (down in
+# order, up in reverse) and ends.
 import sys
 
 from gi.repository import Gio, GLib
@@ -33,7 +35,11 @@ def call(path, iface, method, args=None):
 
 session = call("/org/gnome/Mutter/RemoteDesktop", "", "CreateSession").unpack()[0]
 call(session, ".Session", "Start")
-for pressed in (True, False):
-    call(session, ".Session", "NotifyKeyboardKeycode", GLib.Variant("(ub)", (42, pressed)))
+keys = [int(k) for k in sys.argv[2:]]
+for code, pressed in [(k, True) for k in keys or [42]] + [(k, False) for k in reversed(keys or [42])]:
+    call(session, ".Session", "NotifyKeyboardKeycode", GLib.Variant("(ub)", (code, pressed)))
+if keys:
+    call(session, ".Session", "Stop")
+    sys.exit(0)
 print("ready", flush=True)
 GLib.MainLoop().run()

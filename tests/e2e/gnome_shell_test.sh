@@ -1,0 +1,72 @@
+#!/usr/bin/env bash
+# GNOME Shell 48 and later, as a user meets it: Purlo binds the chord through
+# the desktop portal, which GNOME answers with its own code, and the chord
+# pressed on the shell's keyboard cleans what an X program copied.
+#   harness.sh --gnome-shell -- gnome_shell_test.sh PATH-TO-purlo PATH-TO-desktop-entry
+# First without the user's approval (GNOME's dialog), then with it
+# stored, as GNOME keeps it after the first "Add" in that dialog.
+set -u
+purlo=${1:?purlo}
+entry=${2:?the desktop entry}
+work=${PURLO_HARNESS_DIR:?run me through tests/e2e/harness.sh}
+source "$PURLO_E2E_LIB/common.sh"
+
+started=()
+trap 'kill "${started[@]}" 2>/dev/null' EXIT
+# The shell is the notification server here: what Purlo asks it to show.
+dbus-monitor --session "type='method_call',interface='org.freedesktop.Notifications',member='Notify'" \
+    "type='method_call',interface='org.freedesktop.portal.GlobalShortcuts'" >"$work/bus" 2>&1 &
+started+=($!)
+until_ok 5 grep -q NameLost "$work/bus"
+# "summary|body" of each notification Purlo sent: Notify's third and fourth
+# strings (the shell passes each on to itself as well).
+notes() {
+    awk '/member=Notify/ { n = 0; on = /destination=org.freedesktop.Notifications/; next }
+         on && /^ *string "/ { n++; sub(/^ *string "/, ""); sub(/"$/, "");
+                               if (n == 3) s = $0; if (n == 4) { print s "|" $0; on = 0 } }' "$work/bus"
+}
+noted() { notes | grep -qxF "$1"; }
+cleanings() { notes | grep -c '^✓ Purlo|'; }
+
+# The portal learns the app id from the installed desktop entry, whose
+# program it must find.
+mkdir -p "$XDG_DATA_HOME/applications"
+sed "s|^Exec=purlo|Exec=$purlo|" "$entry" \
+    >"$XDG_DATA_HOME/applications/app.purlo.Purlo.desktop"
+# A first start: GNOME asks the user in a dialog, which Purlo says instead
+# of giving up on the desktop.
+"$purlo" 2>>"$work/purlo.err" &
+purlo_pid=$!
+started+=($!)
+until_ok 20 noted "Purlo|Super+Shift+V is waiting for you: confirm the shortcut in the desktop's dialog"
+check "a shortcut waiting in GNOME's dialog is said as such" $? "$(notes) $(cat "$work/purlo.err")"
+kill $purlo_pid && wait $purlo_pid
+cp "$work/bus" "$work/bus.first" && : >"$work/bus"
+
+# Where GNOME keeps the approval an "Add" in its dialog gives.
+schema=org.gnome.settings-daemon.global-shortcuts
+gsettings set $schema applications "['app.purlo.Purlo']"
+gsettings set "$schema.application:/org/gnome/settings-daemon/global-shortcuts/app.purlo.Purlo/" shortcuts \
+    "[('clean', {'shortcuts': <['<Shift><Super>v']>, 'description': <'Clean the clipboard'>})]"
+
+"$purlo" 2>>"$work/purlo.err" &
+started+=($!)
+ready() { notes | grep -qx 'Purlo|Ready! Press .*V to clean clipboard'; }
+until_ok 20 ready
+check "the portal binds the stored shortcut and Purlo says Ready!" $? "$(notes) $(cat "$work/purlo.err")"
+! notes | grep -q 'unavailable'
+check "no notice that the shortcut is unavailable comes first" $? "$(notes)"
+
+printf '%s' $'  see https://host/a?id=1&utm_source=mail \n' >"$work/dirty"
+printf '%s' "see https://host/a?id=1" >"$work/clean"
+xclip -selection clipboard -i "$work/dirty" &
+started+=($!)
+pasted() { timeout 5 xclip -o -selection clipboard -t UTF8_STRING 2>/dev/null | cmp -s - "$1"; }
+until_ok 5 pasted "$work/dirty"
+# Super, Shift, V on the shell's own keyboard.
+python3 "$PURLO_E2E_LIB/mutter-keyboard.py" 5 125 42 47
+until_ok 10 pasted "$work/clean" && until_ok 5 test "$(cleanings)" -eq 1
+check "the chord on GNOME's keyboard cleans the X clipboard, once" $? "$(xclip -o -selection clipboard) $(cleanings)"
+
+echo "e2e: $passed passed, $failed failed"
+((failed == 0))
