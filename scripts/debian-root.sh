@@ -28,8 +28,10 @@ if [[ $(id -u) -ne 0 ]]; then echo "debian-root: needs root, for chroot and its 
 # setup.sh, run inside once the root is made, adds the names that differ
 # between releases (the SVG plugins, the clang runtime).
 # Unstable has dropped trayer; the tests that need it are left out there.
+gone=""
+[[ $release != sid ]] || gone="trayer"
 packages() {
-  bash "$here/setup.sh" --list --test | grep -vx mmdebstrap | { [[ $release == sid ]] && grep -vx trayer || cat; }
+  bash "$here/setup.sh" --list --test | grep -vx mmdebstrap | grep -vxF -e "${gone:-none}"
   printf '%s\n' labwc gnome-shell xdg-desktop-portal-gnome gnome-settings-daemon man-db ca-certificates
 }
 list=$(packages | sort -u)
@@ -51,7 +53,7 @@ make_root() {
     --dpkgopt='path-exclude=/usr/share/locale/*' --dpkgopt='path-include=/usr/share/locale/locale.alias' \
     --customize-hook='dbus-uuidgen --ensure="$1/etc/machine-id"' \
     --customize-hook="copy-in $here/setup.sh /root" \
-    --customize-hook='chroot "$1" bash /root/setup.sh --test' \
+    --customize-hook="chroot \"\$1\" env PURLO_SETUP_SKIP='mmdebstrap $gone' bash /root/setup.sh --test" \
     --customize-hook='mkdir -p "$1/src"' \
     "$release" "$tmp" "deb http://deb.debian.org/debian $release main" >&2
   # A root made from an older list is not used again.
