@@ -109,6 +109,13 @@ void AppDelegate::showShortcutStatus(bool wasLost) {
     if (statusItem_) statusItem_->setToolTip(tip);
     if (popover_) popover_->view()->setChord(chord());
     statusText_ = body;
+    if (!r.ok && r.canSetUp && services_.notifier && shortcut_) {
+        const QByteArray t = text(kAppTitle).toUtf8(), b = body.toUtf8();
+        services_.notifier->deliverWithAction(
+            {t.constData(), std::size_t(t.size())}, {b.constData(), std::size_t(b.size())},
+            {text(kSetUpAction).arg(chord()).toStdString(), [this] { shortcut_->setUp(); }});
+        return;
+    }
     showNotification(text(kAppTitle), body);
 }
 

@@ -34,6 +34,8 @@ inline constexpr const char* kBackText = "%1 works again";
 inline constexpr const char* kConfirmText = "%1 is waiting for you: %2";
 // Purlo started again while it runs (a second launch from the menu).
 inline constexpr const char* kRunningText = "Purlo is already running: %1 cleans the clipboard";
+// The action offered where Purlo can bind the chord in the desktop's settings.
+inline constexpr const char* kSetUpAction = "Set up %1";
 // The chord where the desktop does not name it otherwise.
 inline constexpr const char* kChord = "Super+Shift+V";
 // How long the launch notification waits for a desktop that answers the

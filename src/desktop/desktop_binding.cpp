@@ -1,11 +1,13 @@
 #include "desktop/desktop_binding.hpp"
 
+#include <QCoreApplication>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 #include <QProcessEnvironment>
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <map>
 #include <optional>
@@ -77,24 +79,94 @@ std::vector<std::string> quoted(const QByteArray& text) {
     return out;
 }
 
+std::optional<QByteArray> gsettings(const QStringList& args) { return output(QStringLiteral("gsettings"), args); }
+
 // GNOME keeps its custom shortcuts, the ones Settings → Keyboard makes, in
 // GSettings.
+const QString kMediaKeys = QStringLiteral("org.gnome.settings-daemon.plugins.media-keys");
+const std::string kOurPath = "/org/gnome/settings-daemon/plugins/media-keys/custom-keybindings/purlo/";
+
+std::vector<std::string> gnomeCustomPaths() {
+    const auto list = gsettings({QStringLiteral("get"), kMediaKeys, QStringLiteral("custom-keybindings")});
+    return list ? quoted(*list) : std::vector<std::string>{};
+}
+
+QString customSchema(const std::string& path) {
+    return kMediaKeys + QStringLiteral(".custom-keybinding:") + QString::fromStdString(path);
+}
+
+// A custom shortcut's name, command and keys.
+std::optional<std::array<std::string, 3>> gnomeCustom(const std::string& path) {
+    std::array<std::string, 3> out;
+    const char* keys[] = {"name", "command", "binding"};
+    for (int i = 0; i < 3; ++i) {
+        const auto v = gsettings({QStringLiteral("get"), customSchema(path), QLatin1String(keys[i])});
+        if (!v) return std::nullopt;
+        const auto q = quoted(*v);
+        out[i] = q.empty() ? std::string() : q.front();
+    }
+    return out;
+}
+
 bool gnomeBindsClean() {
-    const QString keys = QStringLiteral("org.gnome.settings-daemon.plugins.media-keys");
-    const auto list =
-        output(QStringLiteral("gsettings"), {QStringLiteral("get"), keys, QStringLiteral("custom-keybindings")});
-    if (!list) return false;
-    for (const std::string& path : quoted(*list)) {
-        const QString schema = keys + QStringLiteral(".custom-keybinding:") + QString::fromStdString(path);
-        const auto command =
-            output(QStringLiteral("gsettings"), {QStringLiteral("get"), schema, QStringLiteral("command")});
-        const auto binding =
-            output(QStringLiteral("gsettings"), {QStringLiteral("get"), schema, QStringLiteral("binding")});
-        if (!command || !binding) continue;
-        const auto c = quoted(*command), b = quoted(*binding);
-        if (!c.empty() && !b.empty() && runsPurloClean(c.front()) && isSuperShiftV(b.front())) return true;
+    for (const std::string& path : gnomeCustomPaths()) {
+        const auto c = gnomeCustom(path);
+        if (c && runsPurloClean((*c)[1]) && isSuperShiftV((*c)[2])) return true;
     }
     return false;
+}
+
+// The GNOME shortcut that already holds Super+Shift+V (its key or its name),
+// if one does: the window manager's, the shell's, the media keys' own, and
+// the custom ones.
+std::optional<std::string> gnomeChordHolder() {
+    for (const char* schema :
+         {"org.gnome.desktop.wm.keybindings", "org.gnome.shell.keybindings", "org.gnome.mutter.keybindings",
+          "org.gnome.mutter.wayland.keybindings", "org.gnome.settings-daemon.plugins.media-keys"}) {
+        const auto all = gsettings({QStringLiteral("list-recursively"), QLatin1String(schema)});
+        if (!all) continue;  // not installed on this GNOME
+        for (const std::string& line : split(all->toStdString(), '\n')) {
+            const std::vector<std::string> w = words(line);
+            if (w.size() < 3) continue;
+            for (const std::string& keys : quoted(QByteArray::fromStdString(line)))
+                if (isSuperShiftV(keys)) return w[1];
+        }
+    }
+    for (const std::string& path : gnomeCustomPaths()) {
+        const auto c = gnomeCustom(path);
+        if (c && isSuperShiftV((*c)[2]) && !runsPurloClean((*c)[1])) return (*c)[0];
+    }
+    return std::nullopt;
+}
+
+// GVariant's text form of a string.
+QString gvariantString(const std::string& s) {
+    QString out = QStringLiteral("'");
+    for (const QChar c : QString::fromStdString(s)) {
+        if (c == u'\\' || c == u'\'') out += u'\\';
+        out += c;
+    }
+    return out + u'\'';
+}
+
+// The custom shortcut Settings → Keyboard would make: "Purlo", running this
+// program with --clean, on Super+Shift+V.
+bool writeGnomeBinding() {
+    std::vector<std::string> paths = gnomeCustomPaths();
+    if (std::find(paths.begin(), paths.end(), kOurPath) == paths.end()) paths.push_back(kOurPath);
+    QStringList list;
+    for (const std::string& p : paths) list << gvariantString(p);
+    // gnome-settings-daemon splits the command as a shell would.
+    const std::string program = QCoreApplication::applicationFilePath().toStdString();
+    const std::string command =
+        (program.empty() || program.find_first_of(" \t'\"\\") != std::string::npos ? std::string("purlo") : program) +
+        " --clean";
+    const QString schema = customSchema(kOurPath);
+    return gsettings({QStringLiteral("set"), schema, QStringLiteral("name"), gvariantString("Purlo")}) &&
+           gsettings({QStringLiteral("set"), schema, QStringLiteral("command"), gvariantString(command)}) &&
+           gsettings({QStringLiteral("set"), schema, QStringLiteral("binding"), gvariantString("<Super><Shift>v")}) &&
+           gsettings({QStringLiteral("set"), kMediaKeys, QStringLiteral("custom-keybindings"),
+                      u'[' + list.join(QStringLiteral(", ")) + u']'});
 }
 
 // sway tells its configuration over its IPC socket.
@@ -122,6 +194,22 @@ public:
     RegistrationResult registerShortcut(ShortcutId id) override { return settle(inner_->registerShortcut(id)); }
     const char* name() const override { return inner_->name(); }
 
+    void setUp() override {
+        if (!gnome()) return;
+        if (const auto holder = gnomeChordHolder()) {
+            emit registrationChanged(
+                RegistrationResult::unavailable("GNOME\u2019s shortcut \u201C" + *holder + "\u201D uses it"));
+            return;
+        }
+        if (!writeGnomeBinding() || !gnomeBindsClean()) {
+            RegistrationResult r = RegistrationResult::unavailable("GNOME did not keep the shortcut");
+            r.advice = bindingAdvice(kind_);
+            emit registrationChanged(r);
+            return;
+        }
+        emit registrationChanged(RegistrationResult::bound());
+    }
+
 private:
     RegistrationResult settle(RegistrationResult r) const {
         if (r.ok || r.pending) return r;
@@ -132,12 +220,17 @@ private:
         if (std::string_view(inner_->name()) == "portal" && !offersShortcutPortal(desktop_.currentDesktop))
             r.reason = "the desktop offers no global shortcuts";
         r.advice = bindingAdvice(kind_);
+        // GNOME's custom shortcuts are settings Purlo can write, as
+        // Settings → Keyboard does; it does so only when asked.
+        r.canSetUp = gnome();
         return r;
     }
 
+    bool gnome() const { return hasDesktop(desktop_.currentDesktop, "GNOME"); }
+
     bool boundByDesktop() const {
         if (kind_ == DesktopKind::Sway) return swayBindsClean(desktop_.swaySocket);
-        if (hasDesktop(desktop_.currentDesktop, "GNOME")) return gnomeBindsClean();
+        if (gnome()) return gnomeBindsClean();
         return false;
     }
 

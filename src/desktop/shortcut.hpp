@@ -42,6 +42,9 @@ struct RegistrationResult {
     // this desktop; empty when there is nothing to do (another program
     // holds the chord, say).
     std::string advice;
+    // Not registered, but the backend can make the desktop bind the chord
+    // itself, through setUp(), once the user asks for it.
+    bool canSetUp = false;
 
     static RegistrationResult bound(std::string trigger = {}) {
         return {true, {}, false, false, std::move(trigger), {}};
@@ -70,6 +73,10 @@ public:
     ~ShortcutBackend() override = default;
 
     virtual RegistrationResult registerShortcut(ShortcutId id) = 0;
+    // Where the last result said canSetUp: makes the desktop bind the chord,
+    // at the user's request, and tells the outcome through
+    // registrationChanged().
+    virtual void setUp() {}
     // Human name of this backend, for messages ("X11", "portal", "none").
     virtual const char* name() const = 0;
 

@@ -57,6 +57,7 @@ public:
     const char* name() const override { return "fake"; }
     void press(ShortcutId id) { emit activated(id); }
     void change(RegistrationResult now) { emit registrationChanged(now); }
+    void setUp() override { change(RegistrationResult::bound()); }
     ShortcutId registered;
 
 private:
@@ -69,6 +70,11 @@ public:
         events.push_back("notified");
         RecordingNotifier::deliver(title, text);
     }
+    void deliverWithAction(std::string_view title, std::string_view text, Action a) override {
+        deliver(title, text);
+        action = std::move(a);
+    }
+    std::optional<Action> action;
 };
 
 struct Harness {
@@ -156,6 +162,20 @@ TEST(Launch, APendingRegistrationIsAnnouncedWhenTheDesktopAnswers) {
               QStringLiteral("Press Meta+Shift+V to clean clipboard"));
     for (const QTimer* wait : h.delegate->findChildren<QTimer*>())
         EXPECT_FALSE(wait->isActive()) << "an answer in time leaves no second announcement pending";
+}
+
+// Where the desktop's own settings can bind the chord, the notice offers to
+// do it, and says how by hand; the outcome of doing it is said.
+TEST(Launch, TheNoticeOffersToSetTheShortcutUpWhereItCan) {
+    RegistrationResult r = RegistrationResult::unavailable("no way");
+    r.advice = "Bind it";
+    r.canSetUp = true;
+    Harness h(r);
+    ASSERT_TRUE(h.notes.action);
+    EXPECT_EQ(h.notes.action->label, "Set up Super+Shift+V");
+    h.notes.action->invoked();
+    EXPECT_EQ(h.notes.delivered, (std::vector<Note>{{"Purlo", "Super+Shift+V is unavailable: no way. Bind it"},
+                                                    {"Purlo", "Ready! Press Super+Shift+V to clean clipboard"}}));
 }
 
 // Without a tray nothing on screen says Purlo runs: it is said once.

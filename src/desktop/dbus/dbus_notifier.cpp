@@ -71,18 +71,23 @@ void DBusNotifier::deliver(std::string_view title, std::string_view body) {
     }
 }
 
-void DBusNotifier::deliverHere(const QString& title, const QString& body) {
+void DBusNotifier::deliverWithAction(std::string_view title, std::string_view body, Action action) {
+    deliverHere(QString::fromUtf8(title.data(), qsizetype(title.size())),
+                QString::fromUtf8(body.data(), qsizetype(body.size())), std::move(action));
+}
+
+void DBusNotifier::deliverHere(const QString& title, const QString& body, std::optional<Action> action) {
     if (!QDBusConnection::sessionBus().isConnected()) {
         fallBack(title, body);
         return;
     }
     if (state_ == Capabilities::Known) {
-        send(title, body);
+        send(title, body, std::move(action));
         return;
     }
     // Whether the body needs escaping depends on the server's answer, so the
     // first messages wait for it (without blocking anything).
-    waiting_.emplace_back(title, body);
+    waiting_.push_back({title, body, std::move(action)});
     if (state_ == Capabilities::Unknown) askCapabilities();
 }
 
@@ -93,24 +98,38 @@ void DBusNotifier::askCapabilities() {
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* w) {
         w->deleteLater();
         QDBusPendingReply<QStringList> reply = *w;
-        std::vector<std::pair<QString, QString>> pending;
+        std::vector<Waiting> pending;
         pending.swap(waiting_);
         if (reply.isError() && meansNoServer(reply.error())) {
             // Ask again next time: a server may be started later.
             state_ = Capabilities::Unknown;
-            for (const auto& [t, b] : pending) fallBack(t, b);
+            for (const Waiting& m : pending) fallBack(m.title, m.body);
             return;
         }
         state_ = Capabilities::Known;
         bodyMarkup_ = !reply.isError() && reply.value().contains(QStringLiteral("body-markup"));
-        for (const auto& [t, b] : pending) send(t, b);
+        actions_ = !reply.isError() && reply.value().contains(QStringLiteral("actions"));
+        for (Waiting& m : pending) send(m.title, m.body, std::move(m.action));
     });
 }
 
-void DBusNotifier::send(const QString& title, const QString& body) {
+void DBusNotifier::send(const QString& title, const QString& body, std::optional<Action> action) {
     if (!watchingClosed_) {
         watchingClosed_ = QDBusConnection::sessionBus().connect(
             kService, kPath, kInterface, QStringLiteral("NotificationClosed"), this, SLOT(onClosed(uint, uint)));
+    }
+    if (action && !actions_) action.reset();
+    if (action && !watchingActions_) {
+        watchingActions_ = QDBusConnection::sessionBus().connect(
+            kService, kPath, kInterface, QStringLiteral("ActionInvoked"), this, SLOT(onActionInvoked(uint, QString)));
+    }
+    // A click on the notification itself does the same as its button
+    // ("default": the servers that draw no buttons, dunst's among them,
+    // still offer that one).
+    QStringList actions;
+    if (action) {
+        const QString label = QString::fromStdString(action->label);
+        actions = {QStringLiteral("default"), label, QStringLiteral("act"), label};
     }
     // Only the confirmation of a cleaning replaces its predecessor while
     // that is still shown: a burst of presses shows one, while every
@@ -127,13 +146,20 @@ void DBusNotifier::send(const QString& title, const QString& body) {
     }
     QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("Notify"));
     // The summary is plain text by definition; only the body may be markup.
-    call << kAppName << (replacing ? cleaned_.id : 0u) << QString() << title << bodyFor(body, bodyMarkup_)
-         << QStringList() << QVariantMap() << int(-1);
+    call << kAppName << (replacing ? cleaned_.id : 0u) << QString() << title << bodyFor(body, bodyMarkup_) << actions
+         << QVariantMap() << int(-1);
+    // A newer offer takes the place of an older one still waiting.
+    if (action) {
+        action_ = std::move(action);
+        actionId_ = 0;
+    }
+    const bool offering = !actions.isEmpty();
     auto* watcher = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(call), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this,
-            [this, title, body, replacing](QDBusPendingCallWatcher* w) {
+            [this, title, body, replacing, offering](QDBusPendingCallWatcher* w) {
                 w->deleteLater();
                 QDBusPendingReply<uint> reply = *w;
+                if (offering && !reply.isError()) actionId_ = reply.value();
                 if (reply.isError() && meansNoServer(reply.error())) {
                     // The server went away: learn its successor's capabilities.
                     state_ = Capabilities::Unknown;
@@ -148,6 +174,13 @@ void DBusNotifier::send(const QString& title, const QString& body) {
 
 void DBusNotifier::onClosed(uint id, uint) {
     if (cleaned_.id == id) cleaned_.id = 0;
+}
+
+void DBusNotifier::onActionInvoked(uint id, const QString&) {
+    if (id == 0 || id != actionId_ || !action_) return;
+    actionId_ = 0;
+    const Action action = *std::exchange(action_, std::nullopt);
+    if (action.invoked) action.invoked();
 }
 
 void DBusNotifier::fallBack(const QString& title, const QString& body) {

@@ -30,6 +30,8 @@ public:
 
     // Any thread; never waits for the bus.
     void deliver(std::string_view title, std::string_view body) override;
+    // GUI thread only.
+    void deliverWithAction(std::string_view title, std::string_view body, Action action) override;
 
     // The body as it goes over the bus: with body markup the server would
     // read "&" as the start of an entity and show nothing or garbage.
@@ -37,6 +39,7 @@ public:
 
 private slots:
     void onClosed(uint id, uint reason);
+    void onActionInvoked(uint id, const QString& key);
 
 private:
     enum class Capabilities { Unknown, Asking, Known };
@@ -48,17 +51,26 @@ private:
         std::optional<QString> next;  // the newest body that waits for `id`
     };
 
-    void deliverHere(const QString& title, const QString& body);
+    void deliverHere(const QString& title, const QString& body, std::optional<Action> action = std::nullopt);
     void askCapabilities();
-    void send(const QString& title, const QString& body);
+    void send(const QString& title, const QString& body, std::optional<Action> action = std::nullopt);
     void fallBack(const QString& title, const QString& body);
 
     QString replacingTitle_;
     Fallback fallback_;
     Capabilities state_ = Capabilities::Unknown;
     bool bodyMarkup_ = false;
+    bool actions_ = false;  // the server shows actions
+    struct Waiting {
+        QString title, body;
+        std::optional<Action> action;
+    };
     // Messages that arrived while the capabilities were still being asked.
-    std::vector<std::pair<QString, QString>> waiting_;
+    std::vector<Waiting> waiting_;
+    // The notification whose action waits for the user, by its id.
+    uint actionId_ = 0;
+    std::optional<Action> action_;
+    bool watchingActions_ = false;
     Shown cleaned_;
     bool watchingClosed_ = false;
 };
