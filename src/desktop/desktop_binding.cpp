@@ -1,10 +1,13 @@
 #include "desktop/desktop_binding.hpp"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QStandardPaths>
+#include <QXmlStreamReader>
 
 #include <algorithm>
 #include <array>
@@ -180,6 +183,14 @@ bool swayBindsClean(const std::string& swaySocket) {
     return swayConfigBindsClean(config);
 }
 
+// labwc reads the first rc.xml it finds in its configuration folders.
+bool labwcBindsClean() {
+    const QString rc = QStandardPaths::locate(QStandardPaths::GenericConfigLocation, QStringLiteral("labwc/rc.xml"));
+    QFile file(rc);
+    if (rc.isEmpty() || !file.open(QIODevice::ReadOnly)) return false;
+    return labwcConfigBindsClean(file.readAll().toStdString());
+}
+
 class DesktopBindingShortcut final : public ShortcutBackend {
 public:
     DesktopBindingShortcut(std::unique_ptr<ShortcutBackend> inner, DesktopFacts desktop)
@@ -230,6 +241,7 @@ private:
 
     bool boundByDesktop() const {
         if (kind_ == DesktopKind::Sway) return swayBindsClean(desktop_.swaySocket);
+        if (kind_ == DesktopKind::Labwc) return labwcBindsClean();
         if (gnome()) return gnomeBindsClean();
         return false;
     }
@@ -347,6 +359,36 @@ bool swayConfigBindsClean(std::string_view config) {
         std::string command;
         for (std::size_t i = at + 1; i < w.size(); ++i) command += w[i] + ' ';
         if (isSuperShiftVCombo(combo) && w[at + 1] == "exec" && runsPurloClean(command)) return true;
+    }
+    return false;
+}
+
+bool labwcConfigBindsClean(std::string_view rcXml) {
+    QXmlStreamReader xml(QByteArray(rcXml.data(), qsizetype(rcXml.size())));
+    bool inChord = false, inExecute = false;
+    while (!xml.atEnd()) {
+        xml.readNext();
+        const QString name = xml.name().toString().toLower();
+        if (xml.isEndElement()) {
+            if (name == QLatin1String("keybind")) inChord = false;
+            if (name == QLatin1String("action")) inExecute = false;
+            continue;
+        }
+        if (!xml.isStartElement()) continue;
+        const QXmlStreamAttributes a = xml.attributes();
+        if (name == QLatin1String("keybind")) {
+            // "W-S-v": modifiers, then the key; W is the logo key.
+            QStringList parts = a.value(QLatin1String("key")).toString().toLower().split(u'-');
+            const QString key = parts.isEmpty() ? QString() : parts.takeLast();
+            std::sort(parts.begin(), parts.end());
+            inChord = key == QLatin1String("v") && parts == QStringList{QStringLiteral("s"), QStringLiteral("w")};
+        } else if (inChord && name == QLatin1String("action")) {
+            inExecute = a.value(QLatin1String("name")).compare(QLatin1String("Execute"), Qt::CaseInsensitive) == 0;
+            if (inExecute && runsPurloClean(a.value(QLatin1String("command")).toString().toStdString())) return true;
+        } else if (inExecute && (name == QLatin1String("command") || name == QLatin1String("execute"))) {
+            // The older form: the command as the text of an element.
+            if (runsPurloClean(xml.readElementText().toStdString())) return true;
+        }
     }
     return false;
 }

@@ -54,6 +54,8 @@ std::string chordFromTrigger(std::string_view trigger);
 bool runsPurloClean(std::string_view command);
 // Whether sway's configuration text binds Super+Shift+V to `purlo --clean`.
 bool swayConfigBindsClean(std::string_view config);
+// Whether labwc's rc.xml text binds W-S-v to `purlo --clean`.
+bool labwcConfigBindsClean(std::string_view rcXml);
 
 // Wraps the backend that tries to register the chord: when that one cannot,
 // a binding of the desktop's own running `purlo --clean` on Super+Shift+V

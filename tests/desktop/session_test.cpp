@@ -56,6 +56,15 @@ TEST(DesktopBinding, ReadsTheDesktopsOwnWords) {
     EXPECT_TRUE(swayConfigBindsClean("set $mod Mod4\nbindsym --release $mod+Shift+v exec purlo --clean\n"));
     EXPECT_TRUE(swayConfigBindsClean("bindsym Shift+Mod4+V exec /usr/bin/purlo --clean"));
     EXPECT_FALSE(swayConfigBindsClean("bindsym Mod4+v exec purlo --clean\nbindsym Mod4+Shift+v exec foot"));
+    EXPECT_TRUE(labwcConfigBindsClean(
+        R"(<labwc_config><keyboard><keybind key="S-W-V"><action name="Execute" command="purlo --clean"/>)"
+        R"(</keybind></keyboard></labwc_config>)"));
+    EXPECT_TRUE(labwcConfigBindsClean(
+        R"(<labwc_config><keyboard><keybind key="W-S-v"><action name="execute"><command>/usr/bin/purlo --clean)"
+        R"(</command></action></keybind></keyboard></labwc_config>)"));
+    EXPECT_FALSE(labwcConfigBindsClean(
+        R"(<labwc_config><keyboard><keybind key="W-v"><action name="Execute" command="purlo --clean"/></keybind>)"
+        R"(<keybind key="W-S-v"><action name="Execute" command="foot"/></keybind></keyboard></labwc_config>)"));
     EXPECT_EQ(desktopKindOf({"ubuntu:GNOME", "", false}), DesktopKind::KeyboardSettings);
     EXPECT_EQ(desktopKindOf({"", "/run/user/1000/sway-ipc.sock", false}), DesktopKind::Sway);
     EXPECT_EQ(desktopKindOf({"", "", true}), DesktopKind::WindowManager);

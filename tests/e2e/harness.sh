@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# harness.sh [--sway | --kwin | --mutter | --gnome-shell] [--tray] [--notifications] -- COMMAND ARGS...
+# harness.sh [--sway | --labwc | --kwin | --mutter | --gnome-shell] [--tray] [--notifications] -- COMMAND ARGS...
 #
 # Runs COMMAND in a private desktop of its own, so that tests never touch the
 # user's session and never see each other's:
@@ -12,6 +12,9 @@
 #     refuses to run as root: run as root, the harness drops to uid/gid 65534
 #     for everything, COMMAND included, which must then be reachable by that
 #     user (every directory on its path world-readable);
+#   - or, with --labwc, a headless labwc with Xwayland, its rc.xml binding
+#     W-S-v to $PURLO_LABWC_CLEAN (when set), in $XDG_CONFIG_HOME/labwc, as a
+#     user's would be; WAYLAND_DISPLAY, DISPLAY and XDG_CURRENT_DESKTOP exported;
 #   - with --tray, a tray host (trayer), ready once _NET_SYSTEM_TRAY_S0 has an owner;
 #   - with --notifications, dunst with an empty configuration, ready once
 #     org.freedesktop.Notifications has an owner on the private bus;
@@ -29,7 +32,7 @@
 # one and exits 125. Otherwise it exits with COMMAND's status. Whatever it
 # started is stopped when it ends, whichever way it ends.
 #
-# Exported for COMMAND: DISPLAY, WAYLAND_DISPLAY, SWAYSOCK and PURLO_SWAY_CONFIG (--sway), HOME, XDG_RUNTIME_DIR, XDG_CONFIG_HOME,
+# Exported for COMMAND: PURLO_MUTTER_KEYS (--mutter, --gnome-shell: a FIFO taking lines of evdev key codes to press as chords), DISPLAY, WAYLAND_DISPLAY, SWAYSOCK and PURLO_SWAY_CONFIG (--sway), HOME, XDG_RUNTIME_DIR, XDG_CONFIG_HOME,
 # XDG_DATA_HOME, XDG_CACHE_HOME, TMPDIR, DBUS_SESSION_BUS_ADDRESS, QT_QPA_PLATFORM=xcb,
 # PURLO_HARNESS_DIR (scratch space, removed afterwards), PURLO_E2E_LIB (the
 # helper scripts), PURLO_SELECTION_OWNER (prints a selection's owner window),
@@ -43,16 +46,17 @@ self="$here/$(basename "${BASH_SOURCE[0]}")"
 timeout_s=${PURLO_HARNESS_TIMEOUT:-15}
 
 usage() {
-    echo "usage: harness.sh [--sway | --kwin | --mutter | --gnome-shell] [--tray] [--notifications] -- COMMAND ARGS..." >&2
+    echo "usage: harness.sh [--sway | --labwc | --kwin | --mutter | --gnome-shell] [--tray] [--notifications] -- COMMAND ARGS..." >&2
     exit 2
 }
 
 all_args=("$@")
-want_sway=0 want_tray=0 want_notes=0 want_kwin=0 want_mutter=0 want_shell=0 inner=0 opts=()
+want_sway=0 want_labwc=0 want_tray=0 want_notes=0 want_kwin=0 want_mutter=0 want_shell=0 inner=0 opts=()
 while [[ $# -gt 0 ]]; do
     case "$1" in
-    --sway | --tray | --notifications | --kwin | --mutter | --gnome-shell) opts+=("$1") ;;&
+    --sway | --labwc | --tray | --notifications | --kwin | --mutter | --gnome-shell) opts+=("$1") ;;&
     --sway) want_sway=1 ;;
+    --labwc) want_labwc=1 ;;
     --tray) want_tray=1 ;;
     --notifications) want_notes=1 ;;
     --kwin) want_kwin=1 ;;
@@ -85,6 +89,7 @@ if [[ $inner -eq 0 ]]; then
     fi
     display_server=Xvfb
     [[ $want_sway -eq 1 ]] && display_server=sway
+    [[ $want_labwc -eq 1 ]] && display_server=labwc
     [[ $want_mutter -eq 1 ]] && display_server=mutter
     for tool in dbus-run-session "$display_server" python3; do
         command -v "$tool" >/dev/null || { echo "harness: '$tool' is not installed (run scripts/setup.sh --test)" >&2; exit 125; }
@@ -125,7 +130,7 @@ if [[ $inner -eq 0 ]]; then
     # Nothing of the caller's desktop may leak in.
     unset DBUS_SESSION_BUS_ADDRESS WAYLAND_DISPLAY DISPLAY XAUTHORITY SESSION_MANAGER
     export XDG_SESSION_TYPE=x11
-    [[ $want_sway -eq 1 || $want_mutter -eq 1 ]] && export XDG_SESSION_TYPE=wayland
+    [[ $want_sway -eq 1 || $want_labwc -eq 1 || $want_mutter -eq 1 ]] && export XDG_SESSION_TYPE=wayland
 
     dbus-run-session -- "$self" --inside-bus "${opts[@]}" -- "$@" &
     child=$!
@@ -198,6 +203,35 @@ EOF
     export WAYLAND_DISPLAY DISPLAY SWAYSOCK XDG_CURRENT_DESKTOP=sway PURLO_SWAY_CONFIG="$logs/sway.config"
 }
 
+start_labwc() {
+    # As sway: the startup command reports the sockets once they accept clients.
+    local ready="$logs/labwc.ready" labwc_pid
+    mkdir -p "$XDG_CONFIG_HOME/labwc"
+    {
+        echo '<?xml version="1.0"?>'
+        echo '<labwc_config><keyboard><default/>'
+        [[ -z ${PURLO_LABWC_CLEAN:-} ]] ||
+            echo "<keybind key=\"W-S-v\"><action name=\"Execute\" command=\"$PURLO_LABWC_CLEAN\"/></keybind>"
+        echo '</keyboard></labwc_config>'
+    } >"$XDG_CONFIG_HOME/labwc/rc.xml"
+    cat >"$logs/labwc-ready.sh" <<'EOF'
+dbus-update-activation-environment WAYLAND_DISPLAY DISPLAY XDG_SESSION_TYPE XDG_CURRENT_DESKTOP || exit 1
+printf '%s %s\n' "$WAYLAND_DISPLAY" "$DISPLAY" >"$1.tmp" && mv "$1.tmp" "$1"
+EOF
+    WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman \
+        setsid labwc -s "sh $logs/labwc-ready.sh $ready" >"$logs/labwc.log" 2>&1 &
+    labwc_pid=$!
+    pids+=("$labwc_pid")
+    groups+=("$labwc_pid")
+    start_wait
+    until [[ -s "$ready" ]]; do
+        within && kill -0 "$labwc_pid" 2>/dev/null || fail_timeout "labwc to report its sockets" "$logs/labwc.log"
+        sleep 0.02
+    done
+    read -r WAYLAND_DISPLAY DISPLAY <"$ready"
+    export WAYLAND_DISPLAY DISPLAY XDG_CURRENT_DESKTOP=labwc:wlroots
+}
+
 start_system_bus() {
     # Only for what the desktop asks the login manager and the like: a bus
     # that lets everything through, on a socket in the scratch space.
@@ -249,7 +283,10 @@ start_mutter() {
     # A headless seat has no keyboard, and wl-copy and wl-paste refuse to
     # work without one, until a key comes through the remote-desktop
     # interface; the session that sent it lives as long as the keyboard must.
-    /usr/bin/python3 "$here/lib/mutter-keyboard.py" "$timeout_s" >"$logs/keyboard.log" 2>&1 &
+    # Tests press chords on it by writing key codes to PURLO_MUTTER_KEYS.
+    export PURLO_MUTTER_KEYS="$logs/keys"
+    mkfifo "$PURLO_MUTTER_KEYS" || exit 125
+    /usr/bin/python3 "$here/lib/mutter-keyboard.py" "$timeout_s" "$PURLO_MUTTER_KEYS" >"$logs/keyboard.log" 2>&1 &
     pids+=($!)
     until grep -q ready "$logs/keyboard.log"; do
         within && kill -0 "${pids[-1]}" 2>/dev/null || fail_timeout "a keyboard on mutter's seat" "$logs/keyboard.log"
@@ -276,6 +313,7 @@ start_mutter() {
 }
 
 if [[ $want_sway -eq 1 ]]; then start_sway
+elif [[ $want_labwc -eq 1 ]]; then start_labwc
 elif [[ $want_mutter -eq 1 ]]; then start_mutter
 else start_xvfb; fi
 # Qt on X (Xwayland under sway), as Purlo runs on Wayland sessions too.

@@ -4,6 +4,7 @@
 # wl-paste and the notifications show what came of it.
 #   harness.sh --sway --notifications -- wayland_test.sh sway PATH-TO-purlo
 #   harness.sh --kwin --notifications -- wayland_test.sh kwin PATH-TO-purlo PATH-TO-fake_keys
+#   PURLO_LABWC_CLEAN="PATH-TO-purlo --clean" harness.sh --labwc --notifications -- wayland_test.sh labwc PATH-TO-purlo
 #   harness.sh --mutter --notifications -- wayland_test.sh mutter PATH-TO-purlo
 # sway runs `purlo --clean` from its own binding; on KWin Purlo binds the
 # chord through the portal; on GNOME a custom shortcut runs `purlo --clean`.
@@ -12,14 +13,14 @@
 # a cleaned wl-copy source there shows it used data-control. mutter has
 # none, and keeps Xwayland's clipboard in step: Purlo goes through X there.
 set -u
-desk=${1:?sway, kwin or mutter}
+desk=${1:?sway, labwc, kwin or mutter}
 purlo=${2:?purlo}
 work=${PURLO_HARNESS_DIR:?run me through tests/e2e/harness.sh}
 source "$PURLO_E2E_LIB/common.sh"
 
 fake_keys=${3:-}
 case $desk in
-sway) chord() { wtype -M logo -M shift v -m shift -m logo; } ;;
+sway | labwc) chord() { wtype -M logo -M shift v -m shift -m logo; } ;;
 kwin) chord() { "$fake_keys" 125 42 47; } ;;
 # What a custom shortcut in GNOME's settings runs.
 mutter) chord() { "$purlo" --clean; } ;;
@@ -83,7 +84,7 @@ if [[ $desk == mutter ]]; then
         $(gsettings get "$keys.custom-keybinding:$path" binding) == "'<Super><Shift>v'" ]]
     check "GNOME: the custom shortcut runs purlo --clean on Super+Shift+V" $? "$path"
 else
-    start 1; check "Purlo starts and says Ready! (KWin: the portal bound the chord; sway: its binding runs purlo --clean)" $? "$(notes) $(cat "$work/purlo.err")"
+    start 1; check "Purlo starts and says Ready! (KWin: the portal bound the chord; sway, labwc: their binding runs purlo --clean)" $? "$(notes) $(cat "$work/purlo.err")"
 fi
 
 text dirty $'  naïve ✓ 中  https://host/a?id=1&utm_source=mail\n\nand https://host/b?fbclid=9 '

@@ -5,8 +5,10 @@
 # keyboard) until it is killed. Waits, at most $1 seconds, for mutter to
 # offer the interface: mutter takes its bus names a moment after its
 # display is up.
-# With evdev key codes after $1 it presses them as a chord instead (down in
-# order, up in reverse) and ends.
+# With a FIFO's path as $2, it then reads lines of evdev key codes from it and
+# presses each line as a chord (down in order, up in reverse), on the same
+# keyboard: a new one may still be on its way to the seat when its first
+# keys arrive.
 import sys
 
 from gi.repository import Gio, GLib
@@ -35,11 +37,19 @@ def call(path, iface, method, args=None):
 
 session = call("/org/gnome/Mutter/RemoteDesktop", "", "CreateSession").unpack()[0]
 call(session, ".Session", "Start")
-keys = [int(k) for k in sys.argv[2:]]
-for code, pressed in [(k, True) for k in keys or [42]] + [(k, False) for k in reversed(keys or [42])]:
-    call(session, ".Session", "NotifyKeyboardKeycode", GLib.Variant("(ub)", (code, pressed)))
-if keys:
-    call(session, ".Session", "Stop")
-    sys.exit(0)
+
+
+def chord(keys):
+    for code, pressed in [(k, True) for k in keys] + [(k, False) for k in reversed(keys)]:
+        call(session, ".Session", "NotifyKeyboardKeycode", GLib.Variant("(ub)", (code, pressed)))
+
+
+chord([42])
 print("ready", flush=True)
-GLib.MainLoop().run()
+if len(sys.argv) < 3:
+    GLib.MainLoop().run()
+while True:
+    with open(sys.argv[2]) as fifo:
+        for line in fifo:
+            chord([int(k) for k in line.split()])
+            print("pressed", line.strip(), flush=True)
