@@ -5,4 +5,4 @@ cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPURLO_BUILD_TESTS=OFF -DPURLO_WAYLAND=on >/dev/null
 cmake --build build -j"$(nproc)" --target purlo purlo-clean
-exec build/src/app/purlo "$@"
+exec build/bin/purlo "$@"

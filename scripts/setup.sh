@@ -8,13 +8,15 @@
 # machine, say), it waits for it, up to PURLO_APT_WAIT seconds (600).
 set -euo pipefail
 
-# libxkbcommon-dev: Qt's Gui package looks for it each time it is configured.
+# libxkbcommon-dev: Qt's Gui package looks for it each time it is configured;
+# libdbus-1-dev: `purlo --clean` speaks to the bus without Qt.
 build_pkgs=(
   cmake g++ make pkg-config
   qt6-base-dev libqt6svg6 libgl-dev libxkbcommon-dev
   libicu-dev
   libxcb1-dev libxcb-keysyms1-dev libxcb-xfixes0-dev
   libwayland-dev wayland-protocols
+  libdbus-1-dev
   fonts-dejavu-core
   librsvg2-bin
 )

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Purlo's memory around one cleaning of a large clipboard (figures only, no
 # pass or fail), on X11 or on a headless sway:
-#   tests/e2e/harness.sh --tray --notifications -- bench/memory/big_clipboard.sh x11 build/src/app/purlo
-#   tests/e2e/harness.sh --sway --notifications -- bench/memory/big_clipboard.sh sway build/src/app/purlo
+#   tests/e2e/harness.sh --tray --notifications -- bench/memory/big_clipboard.sh x11 build/bin/purlo
+#   tests/e2e/harness.sh --sway --notifications -- bench/memory/big_clipboard.sh sway build/bin/purlo
 # Prints the resident memory when idle, its peak during the run (VmHWM), the
 # peak above idle as a multiple of the text's size, and the memory while
 # Purlo holds the cleaned text (it serves it from memory) and once another

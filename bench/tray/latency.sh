@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Figures of the tray program on a private X server, tray host and dunst:
-#   tests/e2e/harness.sh --tray --notifications -- bench/tray/latency.sh build/src/app/purlo
+#   tests/e2e/harness.sh --tray --notifications -- bench/tray/latency.sh build/bin/purlo
 # - key press to cleaned clipboard readable, 10 KB and 1 MB of text, median of
 #   PRESSES presses (default 21), against a plain xclip write+read round trip
 #   of the same text in the same run;

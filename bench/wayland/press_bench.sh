@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Figures of the whole program on a headless Wayland compositor (figures
 # only, no pass or fail):
-#   tests/e2e/harness.sh --sway --notifications -- bench/wayland/press_bench.sh sway build/src/app/purlo
-#   tests/e2e/harness.sh --kwin --notifications -- bench/wayland/press_bench.sh kwin build/src/app/purlo build/tests/e2e/fake_keys
+#   tests/e2e/harness.sh --sway --notifications -- bench/wayland/press_bench.sh sway build/bin/purlo
+#   tests/e2e/harness.sh --kwin --notifications -- bench/wayland/press_bench.sh kwin build/bin/purlo build/tests/e2e/fake_keys
 # - key press to cleaned text readable by wl-paste, 10 KB and 1 MB, median of
 #   REPS presses (default 7), against a wl-copy + wl-paste round trip of the
 #   same text in the same run;

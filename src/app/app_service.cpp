@@ -89,10 +89,6 @@ void AppService::ActivateAction(const QString& name, const QVariantList&, const 
     clean_();
 }
 
-std::optional<RequestFailure> requestClean() {
-    return call(QStringLiteral("ActivateAction"), {QString::fromLatin1(kCleanAction), QVariantList(), QVariantMap()});
-}
-
 std::optional<RequestFailure> activateRunning() { return call(QStringLiteral("Activate"), {QVariantMap()}); }
 
 }  // namespace purlo

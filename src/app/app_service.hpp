@@ -60,10 +60,6 @@ struct RequestFailure {
 // How long a running Purlo has to answer.
 inline constexpr int kAnswerMs = 2000;
 
-// `purlo --clean`: asks the running Purlo (started by the bus if need be)
-// for one cleaning and returns once it has the request; a Purlo that does
-// not answer is given kAnswerMs.
-std::optional<RequestFailure> requestClean();
 // A second `purlo`: asks the running one to show itself.
 std::optional<RequestFailure> activateRunning();
 

@@ -1,5 +1,6 @@
-// purlo: the tray program. No window at start; the icon, the menu and the
-// shortcut come up once the event loop runs.
+// purlo: the tray program, started by bin/purlo (src/launcher), which
+// answers --clean, --help and --version itself. No window at start; the
+// icon, the menu and the shortcut come up once the event loop runs.
 
 #include "app/app_delegate.hpp"
 #include "app/app_service.hpp"
@@ -29,31 +30,8 @@
 
 namespace {
 
-constexpr const char* kUsage =
-    "Usage: purlo [--clean | --help | --version]\n"
-    "Puts Purlo's icon in the tray. Super+Shift+V cleans the clipboard: rich\n"
-    "formatting is dropped, tracking parameters leave http/https addresses,\n"
-    "and white space collapses to single spaces.\n"
-    "  --clean    ask the running Purlo (started if need be) to clean the\n"
-    "             clipboard once; bind this to Super+Shift+V where the desktop\n"
-    "             does not let Purlo register the shortcut itself\n";
-
 // How long quitting waits for a clipboard manager to take our text.
 constexpr auto kHandOverLimit = std::chrono::seconds(3);
-// How long `purlo --clean` waits for the notification that it failed: with
-// purlo::kAnswerMs, a Purlo that does not answer costs under 3 s.
-constexpr int kFailureNoteMs = 800;
-
-// `purlo --clean` runs from a key binding, where nobody reads its standard
-// error: a failure is said in a notification as well.
-int cleanOnce() {
-    const std::optional<purlo::RequestFailure> failure = purlo::requestClean();
-    if (!failure) return 0;
-    std::fprintf(stderr, "purlo: %s (%s)\n", qPrintable(failure->reason), qPrintable(failure->detail));
-    purlo::notifyNow(QStringLiteral("Purlo"), QStringLiteral("The clipboard was not cleaned: %1").arg(failure->reason),
-                     kFailureNoteMs);
-    return 1;
-}
 
 // Qt takes -display before $DISPLAY; our own X connections must reach the
 // same server.
@@ -86,22 +64,6 @@ void quitOnSignals(QObject* parent) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    // Answered before Qt starts, so they work without a display.
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-            std::fputs(kUsage, stdout);
-            return 0;
-        }
-        if (std::strcmp(argv[i], "--version") == 0) {
-            std::printf("purlo %s\n", PURLO_VERSION);
-            return 0;
-        }
-        if (std::strcmp(argv[i], "--clean") == 0) {
-            QCoreApplication client(argc, argv);
-            return cleanOnce();
-        }
-    }
-
     // Before Qt takes -display out of argv, and before it picks a platform.
     const std::string display = x11DisplayName(argc, argv);
     const purlo::SessionFacts session = purlo::sessionFromEnvironment(display);

@@ -159,10 +159,12 @@ bool writeGnomeBinding() {
     if (std::find(paths.begin(), paths.end(), kOurPath) == paths.end()) paths.push_back(kOurPath);
     QStringList list;
     for (const std::string& p : paths) list << gvariantString(p);
-    // gnome-settings-daemon splits the command as a shell would.
-    const std::string program = QCoreApplication::applicationFilePath().toStdString();
+    // gnome-settings-daemon splits the command as a shell would. The program
+    // that started this one (bin/purlo) names itself in argv[0].
+    const std::string program = QCoreApplication::arguments().value(0).toStdString();
     const std::string command =
-        (program.empty() || program.find_first_of(" \t'\"\\") != std::string::npos ? std::string("purlo") : program) +
+        (!program.starts_with('/') || program.find_first_of(" \t'\"\\") != std::string::npos ? std::string("purlo")
+                                                                                             : program) +
         " --clean";
     const QString schema = customSchema(kOurPath);
     return gsettings({QStringLiteral("set"), schema, QStringLiteral("name"), gvariantString("Purlo")}) &&

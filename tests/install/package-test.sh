@@ -87,11 +87,11 @@ deps=$(tr ',|' '\n\n' <<<"$depends" | sed 's/(.*//; s/[[:space:]]//g; s/:.*//')
 [[ $depends == *'(>= '* ]] || fail "Depends has no versioned entry, so shlibdeps did not run: $depends"
 for svg in qt6-svg-plugins libqt6svg6; do grep -qxF $svg <<<"$deps" || fail "Depends lacks $svg: $depends"; done
 
-want=(/usr/bin/purlo /usr/bin/purlo-clean "/usr/share/applications/$app.desktop" "/usr/share/metainfo/$app.metainfo.xml"
+want=(/usr/bin/purlo /usr/libexec/purlo/purlo /usr/bin/purlo-clean "/usr/share/applications/$app.desktop" "/usr/share/metainfo/$app.metainfo.xml"
       "/usr/share/icons/hicolor/scalable/apps/$app.svg" /usr/share/man/man1/purlo.1.gz /usr/share/man/man1/purlo-clean.1.gz)
 for n in "${sizes[@]}"; do want+=("/usr/share/icons/hicolor/${n}x$n/apps/$app.png"); done
 for p in "${want[@]}"; do grep -q " \.$p\$" "$s/contents" || fail "does not carry $p"; done
-bad=$(awk '$2 != "root/root" || $6 !~ /^\.\/(usr\/.*)?$/ || ($6 ~ /^\.\/usr\/bin\/./ && $1 != "-rwxr-xr-x")' "$s/contents")
+bad=$(awk '$2 != "root/root" || $6 !~ /^\.\/(usr\/.*)?$/ || ($6 ~ /^\.\/usr\/(bin|libexec\/purlo)\/./ && $1 != "-rwxr-xr-x")' "$s/contents")
 [[ -z $bad ]] || fail "entries not root/root, outside /usr, or programs not rwxr-xr-x: $bad"
 r=$s/root
 dpkg-deb -x "$deb" "$r"

@@ -187,12 +187,4 @@ void DBusNotifier::fallBack(const QString& title, const QString& body) {
     if (fallback_) fallback_(title, body);
 }
 
-bool notifyNow(const QString& title, const QString& body, int timeoutMs) {
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected()) return false;
-    QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("Notify"));
-    call << kAppName << 0u << QString() << title << body << QStringList() << QVariantMap() << int(-1);
-    return bus.call(call, QDBus::Block, timeoutMs).type() == QDBusMessage::ReplyMessage;
-}
-
 }  // namespace purlo

@@ -75,10 +75,4 @@ private:
     bool watchingClosed_ = false;
 };
 
-// One notification, sent at once and waited for at most `timeoutMs`, for a
-// process without an event loop (`purlo --clean`). `body` must hold no
-// markup characters (& < >): the server's capabilities are not asked. False
-// when no server took it.
-bool notifyNow(const QString& title, const QString& body, int timeoutMs);
-
 }  // namespace purlo
