@@ -71,7 +71,8 @@ run)
   # The command sees the checkout at /src, a fresh /tmp, /run and /dev/shm,
   # and /tmp/.X11-unix made as a real system makes it (root's, mode 1777):
   # an X server that made it as its own user would make mutter refuse it.
-  exec unshare --mount --pid --fork --propagation private -- bash -c '
+  # What the release lacks, setup.sh inside does not ask for either.
+  exec env skip="mmdebstrap $gone" unshare --mount --pid --fork --propagation private -- bash -c '
     set -e
     root=$1 checkout=$2
     shift 2
@@ -86,6 +87,7 @@ run)
     cp /etc/resolv.conf "$root/etc/resolv.conf" 2>/dev/null || true
     exec chroot "$root" /usr/bin/env -i HOME=/root PATH=/usr/local/bin:/usr/bin:/bin:/usr/sbin:/sbin \
       TERM="${TERM:-dumb}" LANG=C.UTF-8 CI="${CI:-}" PURLO_TEST_INSTALL="${PURLO_TEST_INSTALL:-}" \
+      PURLO_SETUP_SKIP="$skip" \
       bash -c "cd /src && exec \"\$@\"" bash "$@"
   ' bash "$root" "$checkout" "$@"
   ;;

@@ -39,7 +39,10 @@ TEST_P(Sanitize, WritesOnePlainStringOrLeavesTheClipboard) {
     pb.writeOutcome = c.write;
     pb.readProblem = c.readProblem;
     int copies = 0;
-    pb.afterRead = [&] { copies++ < c.racingCopies ? pb.copy({Item{"new  text", {"text/html"}}}) : void(); };
+    const std::vector<Item> racing{Item{"new  text", {"text/html"}}};
+    pb.afterRead = [&] {
+        if (copies++ < c.racingCopies) pb.copy(racing);
+    };
     purlo::RecordingNotifier notes;
     for (int i = 0; i < c.runs; ++i) purlo::sanitizeClipboard(pb, notes);
 
