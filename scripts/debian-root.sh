@@ -32,7 +32,7 @@ gone=""
 [[ $release != sid ]] || gone="trayer"
 packages() {
   bash "$here/setup.sh" --list --test | grep -vx mmdebstrap | grep -vxF -e "${gone:-none}"
-  printf '%s\n' labwc gnome-shell xdg-desktop-portal-gnome gnome-settings-daemon man-db ca-certificates
+  printf '%s\n' labwc xdg-desktop-portal-gnome man-db ca-certificates
 }
 list=$(packages | sort -u)
 key=$(printf '%s\n%s\n' "$release" "$list" | sha256sum | cut -c1-12)

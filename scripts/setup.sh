@@ -28,6 +28,8 @@ build_pkgs=(
 # mutter is GNOME's compositor, whose seat the harness gives a keyboard
 # through its remote-desktop interface (from Python, over GObject);
 # xfce4-panel is a StatusNotifier host, which draws the icon's menu itself;
+# GNOME Shell runs headless with gnome-settings-daemon's media keys (the
+# custom shortcut) and the AppIndicator extension (the tray);
 # mmdebstrap makes the Debian 13 root the suite runs in a second time. The
 # sanitizer and libFuzzer runtimes come separately, below: their package is
 # named after clang's version, which differs between releases.
@@ -41,6 +43,7 @@ test_pkgs=(
   sway xwayland wl-clipboard wtype iproute2
   kwin-wayland xdg-desktop-portal xdg-desktop-portal-kde plasma-wayland-protocols
   mutter python3-gi gir1.2-glib-2.0
+  gnome-shell gnome-settings-daemon gnome-shell-extension-appindicator
   mmdebstrap
 )
 

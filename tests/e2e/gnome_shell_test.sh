@@ -1,13 +1,19 @@
 #!/usr/bin/env bash
-# GNOME Shell 48 and later, as a user meets it: Purlo binds the chord through
-# the desktop portal, which GNOME answers with its own code, and the chord
-# pressed on the shell's keyboard cleans what an X program copied.
-#   harness.sh --gnome-shell -- gnome_shell_test.sh PATH-TO-purlo PATH-TO-desktop-entry
-# First without the user's approval (GNOME's dialog), then with it
-# stored, as GNOME keeps it after the first "Add" in that dialog.
+# GNOME Shell as a user meets it, and the chord pressed on the shell's
+# keyboard cleaning what an X program copied:
+#   harness.sh --gnome-shell -- gnome_shell_test.sh 48 PATH-TO-purlo PATH-TO-desktop-entry
+#   harness.sh --gnome-shell --notifications -- gnome_shell_test.sh 43 PATH-TO-purlo PATH-TO-desktop-entry
+# 48 and later: Purlo binds the chord through the desktop portal, first
+# without the user's approval (GNOME's dialog), then with it stored, as GNOME
+# keeps it after the first "Add" in that dialog.
+# Before 48 there is no shortcut portal: the launch notice's action makes
+# GNOME's custom shortcut, which gnome-settings-daemon's media keys run, and
+# the AppIndicator extension is the tray. (Headless, that shell leaves the
+# notification server's name to the harness's dunst.)
 set -u
-purlo=${1:?purlo}
-entry=${2:?the desktop entry}
+version=${1:?43 or 48}
+purlo=${2:?purlo}
+entry=${3:?the desktop entry}
 work=${PURLO_HARNESS_DIR:?run me through tests/e2e/harness.sh}
 source "$PURLO_E2E_LIB/common.sh"
 
@@ -28,11 +34,32 @@ notes() {
 noted() { notes | grep -qxF "$1"; }
 cleanings() { notes | grep -c '^✓ Purlo|'; }
 
+if [[ $version == 43 ]]; then
+    gsettings set org.gnome.shell enabled-extensions "['ubuntu-appindicators@ubuntu.com']"
+    gdbus wait --session --timeout 10 org.kde.StatusNotifierWatcher
+    check "the AppIndicator extension offers a tray" $? ""
+    /usr/libexec/gsd-media-keys >"$work/gsd.log" 2>&1 &
+    started+=($!)
+    gdbus wait --session --timeout 10 org.gnome.SettingsDaemon.MediaKeys
+    "$purlo" 2>>"$work/purlo.err" &
+    started+=($!)
+    offered() { grep -q 'string "Set up Super+Shift+V"' "$work/bus"; }
+    until_ok 15 offered && dunstctl action 0 && until_ok 10 noted "Purlo|Ready! Press Super+Shift+V to clean clipboard"
+    check "the notice's action sets the shortcut up, and Purlo says Ready!" $? "$(notes) $(cat "$work/purlo.err")"
+    items() {
+        gdbus call --session --dest org.kde.StatusNotifierWatcher --object-path /StatusNotifierWatcher \
+            --method org.freedesktop.DBus.Properties.Get org.kde.StatusNotifierWatcher RegisteredStatusNotifierItems
+    }
+    until_ok 5 bash -c "$(declare -f items); items | grep -q StatusNotifierItem"
+    check "Purlo's icon is in the extension's tray" $? "$(items)"
+fi
+
 # The portal learns the app id from the installed desktop entry, whose
 # program it must find.
 mkdir -p "$XDG_DATA_HOME/applications"
 sed "s|^Exec=purlo|Exec=$purlo|" "$entry" \
     >"$XDG_DATA_HOME/applications/app.purlo.Purlo.desktop"
+if [[ $version == 48 ]]; then
 # A first start: GNOME asks the user in a dialog, which Purlo says instead
 # of giving up on the desktop.
 "$purlo" 2>>"$work/purlo.err" &
@@ -56,6 +83,7 @@ until_ok 20 ready
 check "the portal binds the stored shortcut and Purlo says Ready!" $? "$(notes) $(cat "$work/purlo.err")"
 ! notes | grep -q 'unavailable'
 check "no notice that the shortcut is unavailable comes first" $? "$(notes)"
+fi
 
 printf '%s' $'  see https://host/a?id=1&utm_source=mail \n' >"$work/dirty"
 printf '%s' "see https://host/a?id=1" >"$work/clean"

@@ -8,7 +8,7 @@
 # With a FIFO's path as $2, it then reads lines of evdev key codes from it and
 # presses each line as a chord (down in order, up in reverse), on the same
 # keyboard: a new one may still be on its way to the seat when its first
-# keys arrive.
+# keys arrive. "move DX DY" moves the pointer, "click" clicks its left button.
 import sys
 
 from gi.repository import Gio, GLib
@@ -51,5 +51,13 @@ if len(sys.argv) < 3:
 while True:
     with open(sys.argv[2]) as fifo:
         for line in fifo:
-            chord([int(k) for k in line.split()])
-            print("pressed", line.strip(), flush=True)
+            words = line.split()
+            if words[0] == "move":  # the pointer, by DX DY pixels
+                call(session, ".Session", "NotifyPointerMotionRelative",
+                     GLib.Variant("(dd)", (float(words[1]), float(words[2]))))
+            elif words[0] == "click":  # the left button
+                for pressed in (True, False):
+                    call(session, ".Session", "NotifyPointerButton", GLib.Variant("(ib)", (0x110, pressed)))
+            else:
+                chord([int(k) for k in words])
+            print("done", line.strip(), flush=True)
