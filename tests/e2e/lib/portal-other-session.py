@@ -5,6 +5,8 @@
 # As Purlo, it binds through BindShortcuts only when the session does not
 # come with the shortcut already (Plasma 5.27 binds CreateSession's list;
 # xdg-desktop-portal 1.20 drops that list).
+import os
+
 from gi.repository import Gio, GLib
 
 bus, v = Gio.bus_get_sync(Gio.BusType.SESSION), GLib.Variant
@@ -27,6 +29,19 @@ def heard(bus, sender, path, iface, name, args):
 
 for iface, name in (("Request", "Response"), ("GlobalShortcuts", "Activated")):
     bus.signal_subscribe(None, "org.freedesktop.portal." + iface, name, None, None, 0, heard)
+# xdg-desktop-portal 1.22 binds nothing for a program without an app id,
+# which an unsandboxed one gives with its desktop entry; older portals have
+# no registry, which is fine.
+apps = os.path.join(os.environ["XDG_DATA_HOME"], "applications")
+os.makedirs(apps, exist_ok=True)
+with open(os.path.join(apps, "purlo.test.Other.desktop"), "w") as entry:
+    entry.write("[Desktop Entry]\nType=Application\nName=Other\nExec=python3\n")
+try:
+    bus.call_sync("org.freedesktop.portal.Desktop", "/org/freedesktop/portal/desktop",
+                  "org.freedesktop.host.portal.Registry", "Register", v("(sa{sv})", ("purlo.test.Other", {})),
+                  None, 0, -1, None)
+except GLib.Error:
+    pass
 shortcut = ("clean", {"description": v("s", "Other"), "preferred_trigger": v("s", "LOGO+SHIFT+o")})
 options = {"handle_token": v("s", "other"), "session_handle_token": v("s", "other"),
            "shortcuts": v("a(sa{sv})", [shortcut])}
