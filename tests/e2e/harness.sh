@@ -170,42 +170,43 @@ start_xvfb() {
     export DISPLAY=":$display_num"
 }
 
-start_sway() {
-    # sway names its Wayland socket, Xwayland's display and its IPC socket
-    # (for swaymsg) itself; the exec line reports them once the configuration
-    # is applied, by which time the sockets accept clients.
-    local ready="$logs/sway.ready" sway_pid
-    # As a sway session's own configuration does, D-Bus activation gets
-    # the session's environment, so that portals started on demand reach it.
-    cat >"$logs/sway-ready.sh" <<'EOF'
-dbus-update-activation-environment WAYLAND_DISPLAY DISPLAY SWAYSOCK XDG_SESSION_TYPE || exit 1
-printf '%s %s %s\n' "$WAYLAND_DISPLAY" "$DISPLAY" "$SWAYSOCK" >"$1.tmp" && mv "$1.tmp" "$1"
+# A wlroots compositor, headless: its startup command (`$logs/NAME-ready.sh
+# READY-FILE`) reports the sockets, by which time they accept clients, and
+# hands the session's environment to D-Bus activation, as a session's own
+# configuration does, so that portals started on demand reach it. In a
+# session of its own: an Xwayland that a late X client started and that is
+# not ready yet when the compositor stops ignores TERM, and would outlive
+# the harness with the helper that starts it.
+#   start_wlroots NAME COMMAND...   (COMMAND runs the ready script)
+start_wlroots() {
+    local name=$1 pid
+    shift
+    cat >"$logs/$name-ready.sh" <<'EOF'
+dbus-update-activation-environment WAYLAND_DISPLAY DISPLAY XDG_SESSION_TYPE ${SWAYSOCK:+SWAYSOCK} \
+    ${XDG_CURRENT_DESKTOP:+XDG_CURRENT_DESKTOP} || exit 1
+printf '%s %s %s\n' "$WAYLAND_DISPLAY" "$DISPLAY" "${SWAYSOCK:-}" >"$1.tmp" && mv "$1.tmp" "$1"
 EOF
-    cat >"$logs/sway.config" <<EOF
-output HEADLESS-1 resolution 1024x768
-xwayland enable
-exec sh $logs/sway-ready.sh $ready
-EOF
-    # In a session of its own: an Xwayland that a late X client started
-    # and that is not ready yet when sway stops ignores TERM and would
-    # outlive the harness, with the helper that starts it.
-    WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman \
-        setsid sway -c "$logs/sway.config" >"$logs/sway.log" 2>&1 &
-    sway_pid=$!
-    pids+=("$sway_pid")
-    groups+=("$sway_pid")
+    WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman setsid "$@" >"$logs/$name.log" 2>&1 &
+    pid=$!
+    pids+=("$pid")
+    groups+=("$pid")
     start_wait
-    until [[ -s "$ready" ]]; do
-        within && kill -0 "$sway_pid" 2>/dev/null || fail_timeout "sway to report its sockets" "$logs/sway.log"
+    until [[ -s "$logs/$name.ready" ]]; do
+        within && kill -0 "$pid" 2>/dev/null || fail_timeout "$name to report its sockets" "$logs/$name.log"
         sleep 0.02
     done
-    read -r WAYLAND_DISPLAY DISPLAY SWAYSOCK <"$ready"
-    export WAYLAND_DISPLAY DISPLAY SWAYSOCK XDG_CURRENT_DESKTOP=sway PURLO_SWAY_CONFIG="$logs/sway.config"
+    read -r WAYLAND_DISPLAY DISPLAY SWAYSOCK <"$logs/$name.ready"
+    export WAYLAND_DISPLAY DISPLAY
+}
+
+start_sway() {
+    printf 'output HEADLESS-1 resolution 1024x768\nxwayland enable\nexec sh %s %s\n' \
+        "$logs/sway-ready.sh" "$logs/sway.ready" >"$logs/sway.config"
+    start_wlroots sway sway -c "$logs/sway.config"
+    export SWAYSOCK XDG_CURRENT_DESKTOP=sway PURLO_SWAY_CONFIG="$logs/sway.config"
 }
 
 start_labwc() {
-    # As sway: the startup command reports the sockets once they accept clients.
-    local ready="$logs/labwc.ready" labwc_pid
     mkdir -p "$XDG_CONFIG_HOME/labwc"
     {
         echo '<?xml version="1.0"?>'
@@ -214,22 +215,9 @@ start_labwc() {
             echo "<keybind key=\"W-S-v\"><action name=\"Execute\" command=\"$PURLO_LABWC_CLEAN\"/></keybind>"
         echo '</keyboard></labwc_config>'
     } >"$XDG_CONFIG_HOME/labwc/rc.xml"
-    cat >"$logs/labwc-ready.sh" <<'EOF'
-dbus-update-activation-environment WAYLAND_DISPLAY DISPLAY XDG_SESSION_TYPE XDG_CURRENT_DESKTOP || exit 1
-printf '%s %s\n' "$WAYLAND_DISPLAY" "$DISPLAY" >"$1.tmp" && mv "$1.tmp" "$1"
-EOF
-    WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman \
-        setsid labwc -s "sh $logs/labwc-ready.sh $ready" >"$logs/labwc.log" 2>&1 &
-    labwc_pid=$!
-    pids+=("$labwc_pid")
-    groups+=("$labwc_pid")
-    start_wait
-    until [[ -s "$ready" ]]; do
-        within && kill -0 "$labwc_pid" 2>/dev/null || fail_timeout "labwc to report its sockets" "$logs/labwc.log"
-        sleep 0.02
-    done
-    read -r WAYLAND_DISPLAY DISPLAY <"$ready"
-    export WAYLAND_DISPLAY DISPLAY XDG_CURRENT_DESKTOP=labwc:wlroots
+    export XDG_CURRENT_DESKTOP=labwc:wlroots
+    start_wlroots labwc labwc -s "sh $logs/labwc-ready.sh $logs/labwc.ready"
+    unset SWAYSOCK
 }
 
 start_system_bus() {
