@@ -55,6 +55,8 @@ echo "fuzz: no crash, leak or hang"
 
 if [[ ${PURLO_ROOTS:-yes} == no ]]; then
   echo "== Debian 13 root: left out (PURLO_ROOTS=no)"
+elif [[ $(. /etc/os-release && echo "${VERSION_CODENAME:-}") == trixie ]]; then
+  echo "== Debian 13 root: left out (this machine is Debian 13)"
 elif [[ $(id -u) -ne 0 ]]; then
   echo "== Debian 13 root: left out (it needs root, for chroot)"
 else
