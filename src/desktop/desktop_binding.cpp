@@ -98,15 +98,18 @@ QString customSchema(const std::string& path) {
     return kMediaKeys + QStringLiteral(".custom-keybinding:") + QString::fromStdString(path);
 }
 
-// A custom shortcut's name, command and keys.
+// A custom shortcut's name, command and keys, read in one go: Purlo asks at
+// every start on GNOME, once per custom shortcut.
 std::optional<std::array<std::string, 3>> gnomeCustom(const std::string& path) {
+    const auto all = gsettings({QStringLiteral("list-recursively"), customSchema(path)});
+    if (!all) return std::nullopt;
     std::array<std::string, 3> out;
     const char* keys[] = {"name", "command", "binding"};
-    for (int i = 0; i < 3; ++i) {
-        const auto v = gsettings({QStringLiteral("get"), customSchema(path), QLatin1String(keys[i])});
-        if (!v) return std::nullopt;
-        const auto q = quoted(*v);
-        out[i] = q.empty() ? std::string() : q.front();
+    for (const std::string& line : split(all->toStdString(), '\n')) {
+        const std::vector<std::string> w = words(line);
+        const auto q = quoted(QByteArray::fromStdString(line));
+        for (int i = 0; i < 3; ++i)
+            if (w.size() >= 2 && w[1] == keys[i] && !q.empty()) out[i] = q.front();
     }
     return out;
 }
