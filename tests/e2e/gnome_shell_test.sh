@@ -41,10 +41,23 @@ if [[ $version == 43 ]]; then
     /usr/libexec/gsd-media-keys >"$work/gsd.log" 2>&1 &
     started+=($!)
     gdbus wait --session --timeout 10 org.gnome.SettingsDaemon.MediaKeys
+    # Each offer names its action twice: the default one and the button.
+    offered() { (($(grep -c 'string "Set up Super+Shift+V"' "$work/bus") >= 2 * $1)); }
+    # One of the user's own custom shortcuts on the chord: the action says
+    # which, and writes nothing.
+    keys=org.gnome.settings-daemon.plugins.media-keys mine=/org/gnome/settings-daemon/plugins/media-keys/custom-keybindings/mine/
+    gsettings set $keys custom-keybindings "['$mine']"
+    for k in "name 'Terminal'" "command 'foot'" "binding '<Super><Shift>v'"; do gsettings set "$keys.custom-keybinding:$mine" $k; done
+    "$purlo" 2>>"$work/purlo.err" & purlo_pid=$!
+    until_ok 15 offered 1 && dunstctl action 0 && until_ok 10 noted "Purlo|Super+Shift+V is unavailable: GNOME’s shortcut “Terminal” uses it." &&
+        [[ $(gsettings get $keys custom-keybindings) == "['$mine']" ]]
+    check "set up refuses a chord another shortcut holds, and writes nothing" $? "$(notes)"
+    kill $purlo_pid; wait $purlo_pid
+    gsettings reset $keys custom-keybindings
+    dunstctl close-all
     "$purlo" 2>>"$work/purlo.err" &
     started+=($!)
-    offered() { grep -q 'string "Set up Super+Shift+V"' "$work/bus"; }
-    until_ok 15 offered && dunstctl action 0 && until_ok 10 noted "Purlo|Ready! Press Super+Shift+V to clean clipboard"
+    until_ok 15 offered 2 && dunstctl action 0 && until_ok 10 noted "Purlo|Ready! Press Super+Shift+V to clean clipboard"
     check "the notice's action sets the shortcut up, and Purlo says Ready!" $? "$(notes) $(cat "$work/purlo.err")"
     items() {
         gdbus call --session --dest org.kde.StatusNotifierWatcher --object-path /StatusNotifierWatcher \

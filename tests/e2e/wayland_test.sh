@@ -76,27 +76,11 @@ start() {
 # and Purlo finds that binding where the desktop keeps it.
 [[ $desk != sway ]] || { printf 'bindsym Mod4+Shift+v exec %s --clean\n' "$purlo" >>"$PURLO_SWAY_CONFIG" && swaymsg -q reload; }
 if [[ $desk == mutter ]]; then
-    # GNOME before 48: the launch notice offers to make GNOME's custom
-    # shortcut; its action (dunst's default one) makes it, unless one of
-    # GNOME's own shortcuts holds the chord.
-    keys=org.gnome.settings-daemon.plugins.media-keys
-    # Each offer names its action twice: the default one and the button.
-    offered() { (($(grep -c 'string "Set up Super+Shift+V"' "$work/bus") >= 2 * $1)); }
-    gsettings set org.gnome.desktop.wm.keybindings switch-input-source "['<Super><Shift>v']"
+    # GNOME before 48: the launch offers to make GNOME's custom shortcut (the
+    # gnome-shell test takes that offer), which runs purlo --clean.
     "$purlo" 2>>"$work/purlo.err" & purlo_pid=$!; started+=($!)
-    until_ok 15 offered 1 && dunstctl action 0 &&
-        until_ok 10 noted "Purlo|Super+Shift+V is unavailable: GNOME’s shortcut “switch-input-source” uses it." &&
-        [[ $(gsettings get $keys custom-keybindings) == "@as []" ]]
-    check "GNOME: set up refuses a chord one of GNOME's shortcuts holds, and writes nothing" $? "$(notes)"
-    kill $purlo_pid; wait $purlo_pid
-    gsettings reset org.gnome.desktop.wm.keybindings switch-input-source
-    "$purlo" 2>>"$work/purlo.err" & purlo_pid=$!; started+=($!)
-    until_ok 15 offered 2 && dunstctl action 0 && until_ok 10 ready_notes_are 1
-    check "GNOME: set up makes the custom shortcut, and Purlo says Ready!" $? "$(notes) $(cat "$work/purlo.err")"
-    path=$(gsettings get $keys custom-keybindings | tr -d "[]'")
-    [[ $(gsettings get "$keys.custom-keybinding:$path" command) == "'$purlo --clean'" &&
-        $(gsettings get "$keys.custom-keybinding:$path" binding) == "'<Super><Shift>v'" ]]
-    check "GNOME: the custom shortcut runs purlo --clean on Super+Shift+V" $? "$path"
+    until_ok 15 grep -q 'string "Set up Super+Shift+V"' "$work/bus"
+    check "GNOME: the launch offers to set the shortcut up" $? "$(notes) $(cat "$work/purlo.err")"
 else
     start 1; check "Purlo starts and says Ready! (KWin: the portal bound the chord; sway, labwc: their binding runs purlo --clean)" $? "$(notes) $(cat "$work/purlo.err")"
 fi
