@@ -8,8 +8,8 @@
 #   XDG_SESSION_TYPE=wayland, XDG_CURRENT_DESKTOP=KDE and PURLO_KWIN_PID; the
 #   pid joins the harness's `pids`, so its cleanup stops KWin. The D-Bus
 #   activation environment is updated first, so that the portals started on
-#   demand, by the bus or by KWin, see this session. Returns 1 (after saying why) when a tool is
-#   missing or KWin does not come up within $timeout_s seconds.
+#   demand, by the bus or by KWin, see this session. Like the harness's own
+#   services, a KWin that does not come up ends the harness with 125.
 #
 #   No Xwayland: KWin picks its X display number by probing /tmp/.X11-unix,
 #   and when that races with an Xvfb starting at the same moment (another
@@ -17,14 +17,10 @@
 #   clients fail. X clients here stay on the harness's Xvfb.
 
 kwin_start() {
-    local logs="$1" tool
-    for tool in kwin_wayland dbus-update-activation-environment gdbus; do
-        command -v "$tool" >/dev/null || { echo "harness: '$tool' is not installed (run scripts/setup.sh --test)" >&2; return 1; }
-    done
-
+    local logs="$1"
     # kwin_wayland carries the file capability cap_sys_resource, which a
     # container refuses to exec; a copy of the binary has none.
-    cp "$(command -v kwin_wayland)" "$logs/kwin_wayland" || return 1
+    cp "$(command -v kwin_wayland)" "$logs/kwin_wayland" || exit 125
 
     local socket="purlo-kwin-$$" ready="$logs/kwin.ready"
     rm -f "$ready"
@@ -39,7 +35,7 @@ kwin_start() {
     # global shortcuts. KWin 5 leaves the portal to D-Bus, later.
     WAYLAND_DISPLAY="$socket" dbus-update-activation-environment HOME XDG_RUNTIME_DIR XDG_CONFIG_HOME \
         XDG_DATA_HOME XDG_CACHE_HOME XDG_CURRENT_DESKTOP XDG_SESSION_TYPE WAYLAND_DISPLAY DISPLAY ||
-        { echo "harness: could not pass the session to D-Bus activation" >&2; return 1; }
+        { echo "harness: could not pass the session to D-Bus activation" >&2; exit 125; }
     # KWin picks its own Qt platform and must not take Xvfb for a parent.
     # Without permission checks, the fake-input protocol that tests press
     # keys through is open to clients KWin does not know.
@@ -52,17 +48,10 @@ kwin_start() {
 
     start_wait
     until [[ -S "$XDG_RUNTIME_DIR/$socket" && -e "$ready" ]]; do
-        if ! kill -0 "$PURLO_KWIN_PID" 2>/dev/null; then
-            echo "harness: kwin_wayland exited" >&2
-            tail -n 20 "$logs/kwin.log" >&2
-            return 1
-        fi
-        within || { echo "harness: timed out after ${timeout_s}s waiting for KWin" >&2; tail -n 20 "$logs/kwin.log" >&2; return 1; }
+        within && kill -0 "$PURLO_KWIN_PID" 2>/dev/null || fail_timeout "KWin" "$logs/kwin.log"
         sleep 0.02
     done
-    if ! gdbus wait --session --timeout "$timeout_s" org.kde.kglobalaccel >/dev/null 2>&1; then
-        echo "harness: timed out after ${timeout_s}s waiting for KWin's org.kde.kglobalaccel" >&2
-        return 1
-    fi
+    gdbus wait --session --timeout "$timeout_s" org.kde.kglobalaccel >/dev/null 2>&1 ||
+        fail_timeout "KWin's org.kde.kglobalaccel" "$logs/kwin.log"
     export WAYLAND_DISPLAY="$socket"
 }
