@@ -40,20 +40,11 @@ deb=$s/out/purlo_${version}_$(dpkg --print-architecture).deb
 [[ -f $deb && $(ls "$s/out"/*.deb | wc -l) -eq 1 ]] || { echo "FAIL want $(basename "$deb") alone, got: $(ls "$s/out")" >&2; exit 1; }
 dpkg-deb -c "$deb" >"$s/contents" || exit 1
 
-# Starts purlo ($1) with a tray host; true once its icon, a mapped window of
-# class purlo, is docked: its parent is no longer the root window.
+# Starts purlo ($1) with a tray host, as the X11 scenarios do; true once
+# its icon is docked.
 docks() {
-    PURLO_LOG=$s/purlo.log "$harness" --tray --notifications -- bash -c '
-        "$0" >"$PURLO_LOG" 2>&1 & pid=$!
-        root=$(xwininfo -root | sed -n "s/.*Window id: \(0x[0-9a-f]*\).*/\1/p")
-        for ((end = SECONDS + ${PURLO_HARNESS_TIMEOUT:-15}; SECONDS < end; )); do
-            for w in $(xdotool search --onlyvisible --class "^purlo$" 2>/dev/null); do
-                xwininfo -tree -id "$w" | grep -q "Parent window id: $root" || { kill "$pid"; exit 0; }
-            done
-            kill -0 "$pid" 2>/dev/null || exit 1
-            sleep 0.05
-        done
-        kill "$pid"; exit 1' "$1"
+    PURLO_LOG=$s/purlo.log "$harness" --tray --notifications -- bash -c 'source "$PURLO_E2E_LIB/common.sh"
+        source "$PURLO_E2E_LIB/x11.sh" "$0" none; "$0" >"$PURLO_LOG" 2>&1 & purlo_pid=$!; until_ok 15 docked' "$1"
 }
 
 if [[ $mode == --install ]]; then
