@@ -39,11 +39,12 @@ TEST_P(Stream, EqualsCleaningTheWhole) {
     std::ofstream(path + ".in", std::ios::binary) << in;
     // A filter that never stops writing must not fill the disk: the file
     // size limit (32768 blocks, at least 16 MB) ends it with a failure.
-    ASSERT_EQ(std::system(("ulimit -f 32768 && exec " PURLO_CLEAN_BIN " <" + path + ".in >" + path + ".out").c_str()),
-              0);
+    const int status =
+        std::system(("ulimit -f 32768 && exec " PURLO_CLEAN_BIN " <" + path + ".in >" + path + ".out").c_str());
     std::stringstream got;
     got << std::ifstream(path + ".out", std::ios::binary).rdbuf();
     std::remove((path + ".in").c_str()), std::remove((path + ".out").c_str());
+    ASSERT_EQ(status, 0);
     const std::string want = purlo::cleanText(in);
     // Not EXPECT_EQ: it would print megabytes.
     EXPECT_TRUE(got.str() == want) << got.str().size() << " bytes, want " << want.size();
