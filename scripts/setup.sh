@@ -20,7 +20,8 @@ build_pkgs=(
   fonts-dejavu-core
   librsvg2-bin
 )
-# The test harness also calls gdbus and python3; xfsettingsd is the
+# The test harness also calls gdbus and python3 (with python3-xlib, for an
+# X client that claims the clipboard with a time of its own); xfsettingsd is the
 # clipboard manager Purlo hands its text to on the way out, xfce4-clipman
 # one that keeps it without answering; sway and KWin
 # are the Wayland compositors the harness runs headless, wtype presses keys
@@ -37,7 +38,7 @@ test_pkgs=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang
   xvfb xauth x11-utils x11-xserver-utils xclip xdotool xbindkeys trayer dunst dbus dbus-x11 libnotify-bin libglib2.0-bin
-  perl python3 time
+  perl python3 python3-xlib time
   desktop-file-utils appstream dpkg-dev file groff-base
   xfce4-settings xfce4-clipman xfce4-panel dbus-bin
   sway xwayland wl-clipboard wtype iproute2

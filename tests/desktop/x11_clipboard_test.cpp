@@ -98,7 +98,7 @@ TEST_F(X11Clipboard, ACopyDuringTheRunIsNeverOverwritten) {
         ASSERT_TRUE(first.ready());
         QProcess later;
         if (olderTime) {
-            later.start("python3", {qEnvironmentVariable("PURLO_E2E_LIB") + "/claim-later.py", "newer copy"});
+            later.start("/usr/bin/python3", {qEnvironmentVariable("PURLO_E2E_LIB") + "/claim-later.py", "newer copy"});
             ASSERT_TRUE(said(later, "ready"));
         }
         ASSERT_EQ(read().text, "first  text");
