@@ -264,7 +264,10 @@ start_mutter() {
     # Tests press chords on it by writing key codes to PURLO_MUTTER_KEYS.
     export PURLO_MUTTER_KEYS="$logs/keys"
     mkfifo "$PURLO_MUTTER_KEYS" || exit 125
-    /usr/bin/python3 "$here/lib/mutter-keyboard.py" "$timeout_s" "$PURLO_MUTTER_KEYS" >"$logs/keyboard.log" 2>&1 &
+    # mutter takes its bus names a moment after its display is up.
+    gdbus wait --session --timeout "$timeout_s" org.gnome.Mutter.RemoteDesktop >/dev/null 2>&1 ||
+        fail_timeout "mutter's remote-desktop interface" "$log"
+    /usr/bin/python3 "$here/lib/mutter-keyboard.py" "$PURLO_MUTTER_KEYS" >"$logs/keyboard.log" 2>&1 &
     pids+=($!)
     until grep -q ready "$logs/keyboard.log"; do
         within && kill -0 "${pids[-1]}" 2>/dev/null || fail_timeout "a keyboard on mutter's seat" "$logs/keyboard.log"
