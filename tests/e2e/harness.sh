@@ -76,10 +76,16 @@ fail_timeout() {
     exit 125
 }
 
-# Deadline helper: true while the current wait may go on.
-deadline=0
-start_wait() { deadline=$((SECONDS + timeout_s)); }
-within() { [[ $SECONDS -lt $deadline ]]; }
+# await WHAT LOG PID COMMAND...: polls COMMAND until it succeeds; past the
+# timeout, or once process PID (when given) has ended, WHAT has timed out.
+await() {
+    local what=$1 log=$2 pid=$3 end=$((SECONDS + timeout_s))
+    shift 3
+    until "$@"; do
+        ((SECONDS < end)) && { [[ -z $pid ]] || kill -0 "$pid" 2>/dev/null; } || fail_timeout "$what" "$log"
+        sleep 0.02
+    done
+}
 
 # ---------------------------------------------------------------- stage one
 if [[ $inner -eq 0 ]]; then
@@ -191,11 +197,7 @@ EOF
     pid=$!
     pids+=("$pid")
     groups+=("$pid")
-    start_wait
-    until [[ -s "$logs/$name.ready" ]]; do
-        within && kill -0 "$pid" 2>/dev/null || fail_timeout "$name to report its sockets" "$logs/$name.log"
-        sleep 0.02
-    done
+    await "$name to report its sockets" "$logs/$name.log" "$pid" test -s "$logs/$name.ready"
     read -r WAYLAND_DISPLAY DISPLAY SWAYSOCK <"$logs/$name.ready"
     export WAYLAND_DISPLAY DISPLAY
 }
@@ -227,11 +229,7 @@ start_system_bus() {
     # the scratch space.
     dbus-daemon --session --address="unix:path=$logs/system-bus" --nofork --nopidfile >"$logs/system-bus.log" 2>&1 &
     pids+=($!)
-    start_wait
-    until [[ -S "$logs/system-bus" ]]; do
-        within && kill -0 "${pids[-1]}" 2>/dev/null || fail_timeout "a private system bus" "$logs/system-bus.log"
-        sleep 0.02
-    done
+    await "a private system bus" "$logs/system-bus.log" "${pids[-1]}" test -S "$logs/system-bus"
     export DBUS_SYSTEM_BUS_ADDRESS="unix:path=$logs/system-bus"
 }
 
@@ -248,12 +246,11 @@ start_mutter() {
         --wayland-display "$socket" >"$log" 2>&1 &
     pids+=($!)
     groups+=($!)
-    start_wait
-    until [[ -S "$XDG_RUNTIME_DIR/$socket" ]] && cookie=$(compgen -G "$XDG_RUNTIME_DIR/.mutter-Xwaylandauth.*") &&
-        grep -q 'public X11 display' "$log"; do
-        within && kill -0 "${pids[-1]}" 2>/dev/null || fail_timeout "mutter to report its X display" "$log"
-        sleep 0.02
-    done
+    up() {
+        [[ -S "$XDG_RUNTIME_DIR/$socket" ]] && cookie=$(compgen -G "$XDG_RUNTIME_DIR/.mutter-Xwaylandauth.*") &&
+            grep -q 'public X11 display' "$log"
+    }
+    await "mutter to report its X display" "$log" "${pids[-1]}" up
     export WAYLAND_DISPLAY="$socket" XAUTHORITY="$cookie" XDG_CURRENT_DESKTOP=GNOME
     export DISPLAY=$(sed -n 's/.*public X11 display \(:[0-9]*\).*/\1/p' "$log")
     # As a GNOME session does, for the portals that D-Bus starts on demand.
@@ -269,10 +266,7 @@ start_mutter() {
         fail_timeout "mutter's remote-desktop interface" "$log"
     /usr/bin/python3 "$here/lib/mutter-keyboard.py" "$PURLO_MUTTER_KEYS" >"$logs/keyboard.log" 2>&1 &
     pids+=($!)
-    until grep -q ready "$logs/keyboard.log"; do
-        within && kill -0 "${pids[-1]}" 2>/dev/null || fail_timeout "a keyboard on mutter's seat" "$logs/keyboard.log"
-        sleep 0.02
-    done
+    await "a keyboard on mutter's seat" "$logs/keyboard.log" "${pids[-1]}" grep -q ready "$logs/keyboard.log"
     # The shell opens the Overview at the end of its start-up animation, and
     # its search field then takes the keys the shell's own shortcuts would:
     # once it is open, it is closed.
@@ -281,15 +275,10 @@ start_mutter() {
             gdbus call --session --dest org.gnome.Shell --object-path /org/gnome/Shell \
                 --method "org.freedesktop.DBus.Properties.$1" org.gnome.Shell OverviewActive "${@:2}" 2>/dev/null
         }
-        until [[ $(overview Get) == "(<true>,)" ]]; do
-            within || fail_timeout "GNOME Shell to open its Overview after starting" "$log"
-            sleep 0.05
-        done
+        overview_is() { [[ $(overview Get) == "(<$1>,)" ]]; }
+        await "GNOME Shell to open its Overview after starting" "$log" "" overview_is true
         overview Set '<false>' >/dev/null
-        until [[ $(overview Get) == "(<false>,)" ]]; do
-            within || fail_timeout "GNOME Shell to leave the Overview" "$log"
-            sleep 0.05
-        done
+        await "GNOME Shell to leave the Overview" "$log" "" overview_is false
     fi
 }
 
@@ -310,12 +299,8 @@ if [[ $want_tray -eq 1 ]]; then
         --expand true --transparent false >"$logs/trayer.log" 2>&1 &
     pids+=($!)
     export PURLO_TRAY_PID=$!
-    start_wait
-    until [[ $("$PURLO_SELECTION_OWNER" _NET_SYSTEM_TRAY_S0 2>/dev/null) == 0x*[1-9a-f]* ]]; do
-        within && kill -0 "$PURLO_TRAY_PID" 2>/dev/null ||
-            fail_timeout "the tray host (owner of _NET_SYSTEM_TRAY_S0)" "$logs/trayer.log"
-        sleep 0.05
-    done
+    owned() { [[ $("$PURLO_SELECTION_OWNER" _NET_SYSTEM_TRAY_S0 2>/dev/null) == 0x*[1-9a-f]* ]]; }
+    await "the tray host (owner of _NET_SYSTEM_TRAY_S0)" "$logs/trayer.log" "$PURLO_TRAY_PID" owned
 fi
 
 if [[ $want_notes -eq 1 ]]; then

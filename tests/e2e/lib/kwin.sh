@@ -46,11 +46,8 @@ kwin_start() {
     pids+=("$PURLO_KWIN_PID")
     export PURLO_KWIN_PID
 
-    start_wait
-    until [[ -S "$XDG_RUNTIME_DIR/$socket" && -e "$ready" ]]; do
-        within && kill -0 "$PURLO_KWIN_PID" 2>/dev/null || fail_timeout "KWin" "$logs/kwin.log"
-        sleep 0.02
-    done
+    up() { [[ -S "$XDG_RUNTIME_DIR/$socket" && -e "$ready" ]]; }
+    await "KWin" "$logs/kwin.log" "$PURLO_KWIN_PID" up
     gdbus wait --session --timeout "$timeout_s" org.kde.kglobalaccel >/dev/null 2>&1 ||
         fail_timeout "KWin's org.kde.kglobalaccel" "$logs/kwin.log"
     export WAYLAND_DISPLAY="$socket"
