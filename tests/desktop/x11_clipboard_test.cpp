@@ -24,7 +24,6 @@ QByteArray output(const QString& program, const QStringList& args) {
     p.waitForFinished(10000);
     return p.readAllStandardOutput().trimmed();
 }
-QByteArray selectionOwner() { return output(qEnvironmentVariable("PURLO_SELECTION_OWNER"), {"CLIPBOARD"}); }
 QByteArray xclipOut() { return output("xclip", {"-o", "-selection", "clipboard"}); }
 
 // Runs `f` on a thread of its own, as the cleaning worker would, while this
@@ -50,16 +49,10 @@ bool said(QProcess& p, const char* word) {
 class Owner {
 public:
     explicit Owner(const QByteArray& text) {
-        const QByteArray before = selectionOwner();
         p_.start("xclip", {"-quiet", "-selection", "clipboard", "-i"});
         p_.write(text);
         p_.closeWriteChannel();
-        ready_ = waitUntil(
-            [&] {
-                const QByteArray now = selectionOwner();
-                return !now.isEmpty() && now != "0x0" && now != before;
-            },
-            10000);
+        ready_ = waitUntil([&] { return xclipOut() == text; }, 10000);
     }
     ~Owner() {
         p_.kill();
