@@ -59,12 +59,8 @@ if [[ $version == 43 ]]; then
     started+=($!)
     until_ok 15 offered 2 && dunstctl action 0 && until_ok 10 noted "Purlo|Ready! Press Super+Shift+V to clean clipboard"
     check "the notice's action sets the shortcut up, and Purlo says Ready!" $? "$(notes) $(cat "$work/purlo.err")"
-    items() {
-        gdbus call --session --dest org.kde.StatusNotifierWatcher --object-path /StatusNotifierWatcher \
-            --method org.freedesktop.DBus.Properties.Get org.kde.StatusNotifierWatcher RegisteredStatusNotifierItems
-    }
-    until_ok 5 bash -c "$(declare -f items); items | grep -q StatusNotifierItem"
-    check "Purlo's icon is in the extension's tray" $? "$(items)"
+    until_ok 5 item >/dev/null
+    check "Purlo's icon is in the extension's tray" $? "$(watcher RegisteredStatusNotifierItems)"
 fi
 
 # The portal learns the app id from the installed desktop entry, whose

@@ -157,16 +157,16 @@ if [[ $desk == kwin ]]; then
     # The portal, or its KDE half, stops and is started again the way its
     # clients start it, through D-Bus: Purlo says the shortcut was lost, binds
     # it again once the portal is back, and says so.
-    bus() { gdbus call --session --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus --method "org.freedesktop.DBus.$1" "${@:2}"; }
-    gone() { bus NameHasOwner "$1" | grep -q false; }
+    daemon() { bus org.freedesktop.DBus /org/freedesktop/DBus "org.freedesktop.DBus.$1" "${@:2}"; }
+    gone() { daemon NameHasOwner "$1" | grep -q false; }
     # The chord as the portal reported it.
     noted_times() { [[ $(notes | grep -cx "Purlo|[A-Za-z+]*V $1") -eq $2 ]]; }
     portals=(org.freedesktop.portal.Desktop org.freedesktop.impl.portal.desktop.kde) which=("the portal" "its KDE half")
     for n in 1 2; do
         stop=("${portals[@]:n-1}")  # both, then the KDE half alone
-        for name in "${stop[@]}"; do kill "$(bus GetConnectionUnixProcessID "$name" | sed 's/[^ ]* \([0-9]*\).*/\1/')"; done
+        for name in "${stop[@]}"; do kill "$(daemon GetConnectionUnixProcessID "$name" | sed 's/[^ ]* \([0-9]*\).*/\1/')"; done
         for name in "${stop[@]}"; do until_ok 5 gone "$name"; done
-        until_ok 5 noted_times "stopped working: the desktop portal stopped" $n && bus StartServiceByName "${stop[0]}" 0 >/dev/null &&
+        until_ok 5 noted_times "stopped working: the desktop portal stopped" $n && daemon StartServiceByName "${stop[0]}" 0 >/dev/null &&
             until_ok 15 noted_times "works again" $n && copy "$work/dirty" && press_to "$work/clean"
         check "${which[n-1]} stopped and started: said, bound again, cleans" $? "$(notes | tail -n 3)"
     done

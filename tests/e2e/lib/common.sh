@@ -23,3 +23,8 @@ notes() {
     dunstctl history | python3 "$PURLO_E2E_LIB/dunst-notes.py"
 }
 noted() { notes | grep -qxF "$1"; }
+# A D-Bus call on the session bus: DEST PATH METHOD ARGS...
+bus() { gdbus call --session --dest "$1" --object-path "$2" --method "$3" -- "${@:4}" 2>/dev/null; }
+# A property of the StatusNotifier watcher, and the first item it lists.
+watcher() { bus org.kde.StatusNotifierWatcher /StatusNotifierWatcher org.freedesktop.DBus.Properties.Get org.kde.StatusNotifierWatcher "$1"; }
+item() { watcher RegisteredStatusNotifierItems | cut -s -d"'" -f2 | grep .; }

@@ -76,10 +76,7 @@ kill $purlo_pid $tray 2>/dev/null; wait $purlo_pid 2>/dev/null
 # purlo as at a login): its item carries purlo's menu, Activate (the host's
 # left click) shows the panel, and once the host has gone the icon docks in
 # the X tray that follows.
-bus() { gdbus call --session --dest "$1" --object-path "$2" --method "$3" -- "${@:4}" 2>/dev/null; }
-watcher() { bus org.kde.StatusNotifierWatcher /StatusNotifierWatcher org.freedesktop.DBus.Properties.Get org.kde.StatusNotifierWatcher "$1"; }
 hosted() { [[ $(watcher IsStatusNotifierHostRegistered) == "(<true>,)" ]]; }
-item() { watcher RegisteredStatusNotifierItems | cut -s -d"'" -f2 | grep .; }
 mkdir -p "$XDG_CONFIG_HOME/xfce4/xfconf/xfce-perchannel-xml"
 cp "$PURLO_E2E_LIB/xfce4-panel.xml" "$XDG_CONFIG_HOME/xfce4/xfconf/xfce-perchannel-xml/"
 NO_AT_BRIDGE=1 xfce4-panel --disable-wm-check >"$work/xfce4-panel.log" 2>&1 & panel=$!
