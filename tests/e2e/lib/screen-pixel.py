@@ -16,12 +16,11 @@ x, y = int(sys.argv[1]), int(sys.argv[2])
 bus = Gio.bus_get_sync(Gio.BusType.SESSION)
 bus.call_sync("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "RequestName",
               GLib.Variant("(su)", ("org.gnome.Screenshot", 0)), None, 0, -1, None)
-path = os.path.join(tempfile.mkdtemp(), "screen.png")
-bus.call_sync("org.gnome.Shell.Screenshot", "/org/gnome/Shell/Screenshot", "org.gnome.Shell.Screenshot",
-              "Screenshot", GLib.Variant("(bbs)", (False, False, path)), None, 0, -1, None)
-image = GdkPixbuf.Pixbuf.new_from_file(path)
+with tempfile.TemporaryDirectory() as folder:
+    path = os.path.join(folder, "screen.png")
+    bus.call_sync("org.gnome.Shell.Screenshot", "/org/gnome/Shell/Screenshot", "org.gnome.Shell.Screenshot",
+                  "Screenshot", GLib.Variant("(bbs)", (False, False, path)), None, 0, -1, None)
+    image = GdkPixbuf.Pixbuf.new_from_file(path)
 pixels, stride, n = image.get_pixels(), image.get_rowstride(), image.get_n_channels()
 at = y * stride + x * n
 print(pixels[at], pixels[at + 1], pixels[at + 2])
-os.remove(path)
-os.rmdir(os.path.dirname(path))
