@@ -16,7 +16,7 @@ DISPLAY="$display.0" "$purlo" >"$work/second.out" 2>"$work/second.err"; rc=$?
 [[ $rc -eq 0 && $(wc -l <"$work/second.err") -eq 1 ]] && kill -0 $purlo_pid &&
     until_ok 5 noted "Purlo|Purlo is already running: Super+Shift+V cleans the clipboard"
 check "a second instance exits 0 with one line, and the first one says it runs" $? "rc=$rc $(cat "$work/second.err") $(notes | tail -n 1)"
-press_until "dirty https://h/"; check "the first instance still cleans" $? "$(clip)"
+press_until "dirty https://h/"; check "the first instance still cleans" $? "$(clip) notes: $(notes | tail -n 3) err: $(cat "$work/purlo.err")"
 # What a desktop's own key binding runs.
 own_text "bound  key https://h/?gclid=1"
 "$purlo" --clean && until_ok 15 bash -c '[[ $(xclip -o -selection clipboard) == "bound key https://h/" ]]'
