@@ -13,6 +13,7 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
+#include <malloc.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -64,6 +65,12 @@ void quitOnSignals(QObject* parent) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A clipboard's text and its cleaned copy are the only big blocks, and
+    // each must go back to the system once freed. glibc's default raises its
+    // mmap threshold to 32 MiB after the first big free, so the pieces of a
+    // later transfer would stay in the heap as resident, unused memory.
+    mallopt(M_MMAP_THRESHOLD, 1 << 20);
+
     // Before Qt takes -display out of argv, and before it picks a platform.
     const std::string display = x11DisplayName(argc, argv);
     const purlo::SessionFacts session = purlo::sessionFromEnvironment(display);
