@@ -9,10 +9,11 @@
 set -euo pipefail
 
 # libxkbcommon-dev: Qt's Gui package looks for it each time it is configured;
-# libdbus-1-dev: `purlo --clean` speaks to the bus without Qt.
+# libdbus-1-dev: `purlo --clean` speaks to the bus without Qt;
+# qt6-wayland: Qt's Wayland platform, for sessions without Xwayland.
 build_pkgs=(
   cmake g++ make pkg-config
-  qt6-base-dev libqt6svg6 libgl-dev libxkbcommon-dev
+  qt6-base-dev libqt6svg6 qt6-wayland libgl-dev libxkbcommon-dev
   libicu-dev
   libxcb1-dev libxcb-keysyms1-dev libxcb-xfixes0-dev
   libwayland-dev wayland-protocols

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# harness.sh [--sway | --labwc | --kwin | --mutter | --gnome-shell] [--tray] [--notifications] -- COMMAND ARGS...
+# harness.sh [--sway [--no-xwayland] | --labwc | --kwin | --mutter | --gnome-shell] [--tray] [--notifications] -- COMMAND ARGS...
 #
 # Runs COMMAND in a private desktop of its own, so that tests never touch the
 # user's session and never see each other's:
@@ -11,7 +11,9 @@
 #     it has reported DISPLAY; WAYLAND_DISPLAY and DISPLAY exported. sway
 #     refuses to run as root: run as root, the harness drops to uid/gid 65534
 #     for everything, COMMAND included, which must then be reachable by that
-#     user (every directory on its path world-readable);
+#     user (every directory on its path world-readable); with --no-xwayland,
+#     sway without Xwayland, as on a desktop that lacks it: DISPLAY is empty
+#     and Purlo's Qt is left to pick its own platform;
 #   - or, with --labwc, a headless labwc with Xwayland, its rc.xml binding
 #     W-S-v to $PURLO_LABWC_CLEAN (when set), in $XDG_CONFIG_HOME/labwc, as a
 #     user's would be; WAYLAND_DISPLAY, DISPLAY and XDG_CURRENT_DESKTOP exported;
@@ -33,7 +35,7 @@
 # started is stopped when it ends, whichever way it ends.
 #
 # Exported for COMMAND: PURLO_MUTTER_KEYS (--mutter, --gnome-shell: a FIFO taking lines of evdev key codes to press as chords), DISPLAY, WAYLAND_DISPLAY, SWAYSOCK and PURLO_SWAY_CONFIG (--sway), HOME, XDG_RUNTIME_DIR, XDG_CONFIG_HOME,
-# XDG_DATA_HOME, XDG_CACHE_HOME, TMPDIR, DBUS_SESSION_BUS_ADDRESS, QT_QPA_PLATFORM=xcb,
+# XDG_DATA_HOME, XDG_CACHE_HOME, TMPDIR, DBUS_SESSION_BUS_ADDRESS, QT_QPA_PLATFORM=xcb (where X runs),
 # PURLO_HARNESS_DIR (scratch space, removed afterwards), PURLO_E2E_LIB (the
 # helper scripts), PURLO_SELECTION_OWNER (prints a selection's owner window),
 # PURLO_TRAY_PID / PURLO_DUNST_PID when those were started; with --kwin also
@@ -46,22 +48,23 @@ self="$here/$(basename "${BASH_SOURCE[0]}")"
 timeout_s=${PURLO_HARNESS_TIMEOUT:-15}
 
 usage() {
-    echo "usage: harness.sh [--sway | --labwc | --kwin | --mutter | --gnome-shell] [--tray] [--notifications] -- COMMAND ARGS..." >&2
+    echo "usage: harness.sh [--sway [--no-xwayland] | --labwc | --kwin | --mutter | --gnome-shell] [--tray] [--notifications] -- COMMAND ARGS..." >&2
     exit 2
 }
 
 all_args=("$@")
-want_sway=0 want_labwc=0 want_tray=0 want_notes=0 want_kwin=0 want_mutter=0 want_shell=0 inner=0 opts=()
+needed=Xvfb xwayland=enable want_sway=0 want_labwc=0 want_tray=0 want_notes=0 want_kwin=0 want_mutter=0 want_shell=0 inner=0 opts=()
 while [[ $# -gt 0 ]]; do
     case "$1" in
-    --sway | --labwc | --tray | --notifications | --kwin | --mutter | --gnome-shell) opts+=("$1") ;;&
-    --sway) want_sway=1 ;;
-    --labwc) want_labwc=1 ;;
+    --sway | --no-xwayland | --labwc | --tray | --notifications | --kwin | --mutter | --gnome-shell) opts+=("$1") ;;&
+    --sway) want_sway=1 needed=sway ;;
+    --no-xwayland) xwayland=disable ;;
+    --labwc) want_labwc=1 needed=labwc ;;
     --tray) want_tray=1 ;;
     --notifications) want_notes=1 ;;
-    --kwin) want_kwin=1 ;;
-    --mutter) want_mutter=1 ;;
-    --gnome-shell) want_mutter=1 want_shell=1 ;;
+    --kwin) want_kwin=1 needed+=" kwin_wayland" ;;
+    --mutter) want_mutter=1 needed=mutter ;;
+    --gnome-shell) want_mutter=1 want_shell=1 needed=gnome-shell ;;
     --inside-bus) inner=1 ;;  # internal: second stage, already on the private bus
     --) shift; break ;;
     *) echo "harness: unknown option '$1'" >&2; usage ;;
@@ -93,11 +96,6 @@ if [[ $inner -eq 0 ]]; then
     if [[ $want_sway -eq 1 && $(id -u) -eq 0 ]]; then
         exec setpriv --reuid=65534 --regid=65534 --clear-groups -- "$self" "${all_args[@]}"
     fi
-    needed=Xvfb
-    [[ $want_sway -eq 1 ]] && needed=sway
-    [[ $want_labwc -eq 1 ]] && needed=labwc
-    [[ $want_mutter -eq 1 ]] && needed=mutter
-    [[ $want_kwin -eq 1 ]] && needed+=" kwin_wayland"
     for tool in dbus-run-session python3 $needed; do
         command -v "$tool" >/dev/null || { echo "harness: '$tool' is not installed (run scripts/setup.sh --test)" >&2; exit 125; }
     done
@@ -191,20 +189,20 @@ start_wlroots() {
     cat >"$logs/$name-ready.sh" <<'EOF'
 dbus-update-activation-environment WAYLAND_DISPLAY DISPLAY XDG_SESSION_TYPE ${SWAYSOCK:+SWAYSOCK} \
     ${XDG_CURRENT_DESKTOP:+XDG_CURRENT_DESKTOP} || exit 1
-printf '%s %s %s\n' "$WAYLAND_DISPLAY" "$DISPLAY" "${SWAYSOCK:-}" >"$1.tmp" && mv "$1.tmp" "$1"
+printf '%s|%s|%s\n' "$WAYLAND_DISPLAY" "${DISPLAY:-}" "${SWAYSOCK:-}" >"$1.tmp" && mv "$1.tmp" "$1"
 EOF
     WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman setsid "$@" >"$logs/$name.log" 2>&1 &
     pid=$!
     pids+=("$pid")
     groups+=("$pid")
     await "$name to report its sockets" "$logs/$name.log" "$pid" test -s "$logs/$name.ready"
-    read -r WAYLAND_DISPLAY DISPLAY SWAYSOCK <"$logs/$name.ready"
+    IFS='|' read -r WAYLAND_DISPLAY DISPLAY SWAYSOCK <"$logs/$name.ready"
     export WAYLAND_DISPLAY DISPLAY
 }
 
 start_sway() {
-    printf 'output HEADLESS-1 resolution 1024x768\nxwayland enable\nexec sh %s %s\n' \
-        "$logs/sway-ready.sh" "$logs/sway.ready" >"$logs/sway.config"
+    printf 'output HEADLESS-1 resolution 1024x768\nxwayland %s\nexec sh %s %s\n' \
+        "$xwayland" "$logs/sway-ready.sh" "$logs/sway.ready" >"$logs/sway.config"
     start_wlroots sway sway -c "$logs/sway.config"
     export SWAYSOCK XDG_CURRENT_DESKTOP=sway PURLO_SWAY_CONFIG="$logs/sway.config"
 }
@@ -287,7 +285,7 @@ elif [[ $want_labwc -eq 1 ]]; then start_labwc
 elif [[ $want_mutter -eq 1 ]]; then start_mutter
 else start_xvfb; fi
 # Qt on X (Xwayland under sway), as Purlo runs on Wayland sessions too.
-export QT_QPA_PLATFORM=xcb
+[[ -z ${DISPLAY:-} ]] || export QT_QPA_PLATFORM=xcb
 
 if [[ $want_kwin -eq 1 ]]; then
     source "$here/lib/kwin.sh"

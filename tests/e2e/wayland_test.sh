@@ -2,13 +2,14 @@
 # The whole program on a real Wayland compositor, unfocused, as a user meets
 # it: wl-copy holds the clipboard, the chord goes into the compositor, and
 # wl-paste and the notifications show what came of it.
-#   harness.sh --sway --notifications -- wayland_test.sh sway PATH-TO-purlo
+#   harness.sh --sway [--no-xwayland] --notifications -- wayland_test.sh sway PATH-TO-purlo
 #   harness.sh --kwin --notifications -- wayland_test.sh kwin PATH-TO-purlo PATH-TO-fake_keys
 #   PURLO_LABWC_CLEAN="PATH-TO-purlo --clean" harness.sh --labwc --notifications -- wayland_test.sh labwc PATH-TO-purlo
 #   harness.sh --mutter --notifications -- wayland_test.sh mutter PATH-TO-purlo
 # sway runs `purlo --clean` from its own binding; on KWin Purlo binds the
 # chord through the portal; on GNOME a custom shortcut runs `purlo --clean`.
-# Purlo's Qt is on X (Xwayland, or the harness's Xvfb beside KWin), whose
+# Purlo's Qt is on X (Xwayland, or the harness's Xvfb beside KWin; with the
+# harness's --no-xwayland, on Wayland itself), whose
 # clipboard neither sway nor KWin keeps in step while no X window has focus:
 # a cleaned wl-copy source there shows it used data-control. mutter has
 # none, and keeps Xwayland's clipboard in step: Purlo goes through X there.

@@ -3,7 +3,7 @@
 # Builds the Debian package from BUILD_DIR with cpack in a scratch directory
 # and checks it the way a user meets it:
 #   - its control fields, with a Depends that shlibdeps wrote and that names
-#     the SVG icon engine; its file list: every file a desktop needs, all owned
+#     the SVG icon engine and the Wayland platform; its file list: every file a desktop needs, all owned
 #     by root, nothing outside /usr;
 #   - unpacked into a scratch root: what the desktop entry and the metainfo
 #     name is there, purlo-clean cleans, purlo docks its icon in a private
@@ -72,11 +72,11 @@ for f in Package=purlo "Version=$version" "Architecture=$(dpkg --print-architect
     [[ $(field "${f%%=*}") == "${f#*=}" ]] || fail "${f%%=*}: '$(field "${f%%=*}")', want '${f#*=}'"
 done
 # shlibdeps writes versioned entries; nothing but this list names the SVG
-# icon engine, which Qt loads at run time.
+# icon engine and the Wayland platform, which Qt loads at run time.
 depends=$(field Depends)
 deps=$(tr ',|' '\n\n' <<<"$depends" | sed 's/(.*//; s/[[:space:]]//g; s/:.*//')
 [[ $depends == *'(>= '* ]] || fail "Depends has no versioned entry, so shlibdeps did not run: $depends"
-for svg in qt6-svg-plugins libqt6svg6; do grep -qxF $svg <<<"$deps" || fail "Depends lacks $svg: $depends"; done
+for p in qt6-svg-plugins libqt6svg6 qt6-wayland; do grep -qxF $p <<<"$deps" || fail "Depends lacks $p: $depends"; done
 
 want=(/usr/bin/purlo /usr/libexec/purlo/purlo /usr/bin/purlo-clean "/usr/share/applications/$app.desktop" "/usr/share/metainfo/$app.metainfo.xml"
       "/usr/share/icons/hicolor/scalable/apps/$app.svg" /usr/share/man/man1/purlo.1.gz /usr/share/man/man1/purlo-clean.1.gz)
